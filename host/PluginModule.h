@@ -1,0 +1,32 @@
+// The plug-in as the host loads it: the library and its entry points, found by name.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "plugin/common/WinHandle.h"
+#include "plugin/core/EntryPointTypes.h"
+
+namespace standin {
+
+class PluginModule {
+public:
+    // Loads the library; false (with the system's error code kept) when the load fails or an
+    // entry point is missing.
+    bool load(const std::string& path);
+    void unload();
+    bool loaded() const { return module_.valid(); }
+    DWORD loadError() const { return loadError_; }
+    HMODULE module() const { return module_.get(); }
+
+#define APC_ENTRY(name, bytes, result, params) name##Fn name = nullptr;
+#include "plugin/core/EntryPoints.h"
+#undef APC_ENTRY
+
+private:
+    corvane::UniqueModule module_;
+    DWORD loadError_ = 0;
+};
+
+}  // namespace standin

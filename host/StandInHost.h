@@ -1,0 +1,99 @@
+// The stand-in host: what the plug-in sees of Quillpost32. It hands out command ids, owns
+// folder and view windows, answers the host functions from its mailbox on disk and really
+// moves message files when asked to.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/DialogRobot.h"
+#include "host/Mailbox.h"
+#include "plugin/core/HostApi.h"
+
+namespace standin {
+
+struct RegisteredCommand {
+    corvane::CommandCallback callback = nullptr;
+    int reserved = 0;
+    int id = 0;
+};
+
+struct HostWindow {
+    bool view = false;
+    std::string accountDir;  // full path with a trailing backslash
+    std::string folderPath;  // relative to the mailbox root
+    std::vector<std::string> selection;
+    size_t selectionCursor = 0;
+};
+
+struct MoveRequest {
+    std::string entry;
+    std::string folder;  // empty for the trash
+    bool folderGiven = false;
+    bool done = false;
+};
+
+class StandInHost {
+public:
+    static StandInHost& get();
+
+    // Starts over with a new mailbox root; windows of an earlier session must be closed.
+    void reset(const std::string& mailboxRoot);
+    Mailbox& mailbox() { return *mailbox_; }
+    bool hasMailbox() const { return mailbox_ != nullptr; }
+    DialogRobot& robot() { return robot_; }
+
+    // Host windows: real top-level windows of this thread.
+    HWND createFolderWindow(const std::string& account, const std::string& folderPath);
+    HWND createViewWindow(const std::string& account);
+    void destroyWindow(HWND window);
+    HostWindow* window(HWND handle);
+    void setSelection(HWND folderWindow, std::vector<std::string> entries);
+    void setAccount(HWND window, const std::string& account, const std::string& folderPath);
+
+    // Sends WM_COMMAND with a command id to a window, as a menu choice does.
+    void sendCommand(HWND window, int commandId);
+    // Pumps this thread's messages until the queue is empty.
+    static void pumpMessages();
+
+    // Behaviour switches for tests and scripts.
+    bool busy = false;
+    std::function<bool(const std::string& entry, const std::string& folder)> refuseMove;
+
+    // What the plug-in asked of the host.
+    std::vector<RegisteredCommand> commands;
+    std::vector<MoveRequest> moves;
+    std::vector<std::pair<HWND, int>> callbacksCalled;  // (window, command id)
+    std::map<std::string, int> calls;                   // host function name -> calls
+
+    // Host function bodies (the exports forward to them).
+    int registCallback(corvane::CommandCallback callback, int reserved);
+    const char* getAccount(HWND window);
+    const char* getMailbox();
+    const char* folderGetCurrentFolder(HWND window);
+    const char* folderGetSelectEntry(HWND window, BOOL first);
+    BOOL moveMail(const char* entry, const char* folder);
+    const char* getFolderName(const char* folder);
+
+    static const char* accountDirFor(const std::string& root, const std::string& account);
+
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+private:
+    HWND createWindow(const char* className, const char* title, std::unique_ptr<HostWindow> data);
+
+    std::unique_ptr<Mailbox> mailbox_;
+    std::map<HWND, std::unique_ptr<HostWindow>> windows_;
+    std::set<std::string> strings_;  // host strings handed out stay valid for the session
+    std::string mailboxRoot_;
+    DialogRobot robot_;
+    int nextCommandId_ = 40001;
+    const char* keep(const std::string& text);
+};
+
+}  // namespace standin

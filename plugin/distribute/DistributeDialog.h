@@ -1,0 +1,10 @@
+#pragma once
+
+#include <windows.h>
+
+namespace corvane {
+
+// Dialog procedure of the distribute command's progress dialog (resource 108).
+INT_PTR CALLBACK DistributeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace corvane
