@@ -26,8 +26,9 @@ endif()
 # reads MACRO(name, bytes) becomes one export; PREFIX goes before the exported name, and the
 # i686 build maps it to the stdcall-decorated symbol, x86_64 to the plain one.
 #   EXPORT_DECORATED: the export name itself carries "@bytes" (as the hook library's do).
+#   EXCLUDE names: leave these out (test programs that play an incomplete module).
 function(corvane_write_def out header macro prefix)
-  cmake_parse_arguments(ARG "EXPORT_DECORATED" "LIBRARY" "" ${ARGN})
+  cmake_parse_arguments(ARG "EXPORT_DECORATED" "LIBRARY" "EXCLUDE" ${ARGN})
   file(STRINGS ${header} lines REGEX "^[ \t]*${macro}\\(")
   set(text "")
   if(ARG_LIBRARY)
@@ -38,6 +39,9 @@ function(corvane_write_def out header macro prefix)
     string(REGEX REPLACE "^[ \t]*${macro}\\(([A-Za-z0-9_]+), *([0-9]+).*$" "\\1;\\2" pair "${line}")
     list(GET pair 0 name)
     list(GET pair 1 bytes)
+    if(name IN_LIST ARG_EXCLUDE)
+      continue()
+    endif()
     set(exported "${prefix}${name}")
     if(ARG_EXPORT_DECORATED)
       set(exported "${exported}@${bytes}")

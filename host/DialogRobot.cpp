@@ -86,13 +86,16 @@ void DialogRobot::install() {
         return;
     g_robot = this;
     hook_ = SetWindowsHookExA(WH_CBT, cbtProc, nullptr, GetCurrentThreadId());
+    showHook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, showProc, nullptr, GetCurrentThreadId());
 }
 
 void DialogRobot::uninstall() {
     if (!hook_)
         return;
     UnhookWindowsHookEx(hook_);
+    UnhookWindowsHookEx(showHook_);
     hook_ = nullptr;
+    showHook_ = nullptr;
     if (g_robot == this)
         g_robot = nullptr;
 }
@@ -139,8 +142,8 @@ SeenDialog DialogRobot::inspect(HWND dialog) {
     return seen;
 }
 
-void DialogRobot::onActivate(HWND window) {
-    if (!isDialogWindow(window))
+void DialogRobot::onShow(HWND window) {
+    if (!isDialogWindow(window) || (GetWindowLongA(window, GWL_STYLE) & WS_CHILD))
         return;
     if (std::find(answered_.begin(), answered_.end(), window) != answered_.end())
         return;
@@ -162,9 +165,7 @@ LRESULT CALLBACK DialogRobot::cbtProc(int code, WPARAM wParam, LPARAM lParam) {
     DialogRobot* robot = g_robot;
     if (robot) {
         HWND window = reinterpret_cast<HWND>(wParam);
-        if (code == HCBT_ACTIVATE) {
-            robot->onActivate(window);
-        } else if (code == HCBT_CREATEWND) {
+        if (code == HCBT_CREATEWND) {
             CBT_CREATEWNDA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
             const CREATESTRUCTA* cs = create->lpcs;
             if (cs && IS_INTRESOURCE(cs->lpszClass) && LOWORD(reinterpret_cast<UINT_PTR>(cs->lpszClass)) == 32770)
@@ -176,6 +177,16 @@ LRESULT CALLBACK DialogRobot::cbtProc(int code, WPARAM wParam, LPARAM lParam) {
             list.erase(std::remove(list.begin(), list.end(), window), list.end());
         }
     }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A dialog is answered when it is first shown: dialogs that end before they show (or that
+// stay hidden while boxes come up over them) are not answered.
+LRESULT CALLBACK DialogRobot::showProc(int code, WPARAM wParam, LPARAM lParam) {
+    DialogRobot* robot = g_robot;
+    const CWPRETSTRUCT* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (robot && code == HC_ACTION && message && message->message == WM_SHOWWINDOW && message->wParam)
+        robot->onShow(message->hwnd);
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 

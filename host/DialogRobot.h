@@ -59,9 +59,11 @@ public:
 
 private:
     static LRESULT CALLBACK cbtProc(int code, WPARAM wParam, LPARAM lParam);
-    void onActivate(HWND window);
+    static LRESULT CALLBACK showProc(int code, WPARAM wParam, LPARAM lParam);
+    void onShow(HWND window);
 
     HHOOK hook_ = nullptr;
+    HHOOK showHook_ = nullptr;
     std::deque<Answer> answers_;
     std::vector<SeenDialog> seen_;
     std::vector<std::string> created_;
