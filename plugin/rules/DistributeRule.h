@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <vector>
 
-#include <oniguruma.h>
+// Oniguruma's compiled-regex handle, declared as its header declares it: the record does not
+// pull that header in, whose struct re_registers collides with the one of <regex.h>.
+struct re_pattern_buffer;
+typedef struct re_pattern_buffer* OnigRegex;
 
 namespace corvane {
 

@@ -1,0 +1,181 @@
+#include "plugin/rules/RuleText.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "plugin/common/StrUtil.h"
+#include "plugin/distribute/MailboxPaths.h"
+
+namespace corvane {
+
+namespace {
+
+void appendEscaped(std::string& out, const char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] == ':')
+            out += ':';
+        out += text[i];
+    }
+}
+
+// A record field as text, never reading past the field even when it lacks its NUL.
+template <size_t N>
+size_t fieldLength(const char (&field)[N]) {
+    return strnlen(field, N);
+}
+
+template <size_t N>
+bool sameField(const char (&a)[N], const char (&b)[N]) {
+    return strncmp(a, b, N) == 0;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The leading-integer conversion of atoi over [begin, end): blanks, a sign, digits; anything
+// else ends it, no digits give 0, and values beyond 32 bits stop at the nearest limit.
+int32_t leadingInteger(const char* begin, const char* end) {
+    const char* p = begin;
+    while (p < end && isBlank(*p))
+        ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    int64_t magnitude = 0;
+    const int64_t limit = negative ? -static_cast<int64_t>(INT32_MIN) : INT32_MAX;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > limit)
+            magnitude = limit;
+    }
+    return static_cast<int32_t>(negative ? -magnitude : magnitude);
+}
+
+// Field 6 is not escaped, so no doubled pair exists there: it ends at the first colon and
+// blank, as it always did.
+const char* destinationEnd(const char* text) {
+    const char* separator = strstr(text, ": ");
+    return separator ? separator : text + strlen(text);
+}
+
+}  // namespace
+
+std::string escapeColons(const char* text) {
+    std::string out;
+    if (text)
+        appendEscaped(out, text, strlen(text));
+    return out;
+}
+
+void unescapeColons(char* text) {
+    if (!text)
+        return;
+    char* write = text;
+    for (const char* read = text; *read; ++read) {
+        if (read[0] == ':' && read[1] == ':')
+            ++read;
+        *write++ = *read;
+    }
+    *write = '\0';
+}
+
+const char* findFieldSeparator(const char* text) {
+    for (const char* p = text; p && *p; ++p) {
+        if (*p != ':')
+            continue;
+        if (p[1] == ':')
+            ++p;
+        else if (p[1] == ' ')
+            return p;
+    }
+    return nullptr;
+}
+
+bool unescapeField(const char* begin, const char* end, char* dst, size_t cap) {
+    if (cap == 0)
+        return false;
+    size_t length = 0;
+    for (const char* p = begin; p < end; ++p) {
+        if (p[0] == ':' && p + 1 < end && p[1] == ':')
+            ++p;
+        if (length + 1 >= cap) {
+            dst[0] = '\0';
+            return false;
+        }
+        dst[length++] = *p;
+    }
+    dst[length] = '\0';
+    return true;
+}
+
+std::string formatRuleValue(const DistributeRule& rule) {
+    std::string value = std::to_string(rule.searchTarget);
+    value += ": ";
+    appendEscaped(value, rule.searchText, fieldLength(rule.searchText));
+    value += ": ";
+    appendEscaped(value, rule.headerName, fieldLength(rule.headerName));
+    value += rule.matchCase ? ": 1: " : ": 0: ";
+    value += rule.useRegex ? "1: " : "0: ";
+    value.append(rule.destFolder, fieldLength(rule.destFolder));
+    return value;
+}
+
+bool parseRuleValue(const char* value, DistributeRule& out) {
+    DistributeRule rule;
+    const char* p = value;
+    const char* end = findFieldSeparator(p);
+    if (!end)
+        return false;
+    rule.searchTarget = leadingInteger(p, end);
+
+    p = end + 2;
+    end = findFieldSeparator(p);
+    if (!end || !unescapeField(p, end, rule.searchText, sizeof rule.searchText))
+        return false;
+
+    p = end + 2;
+    end = findFieldSeparator(p);
+    if (!end || !unescapeField(p, end, rule.headerName, sizeof rule.headerName))
+        return false;
+
+    p = end + 2;
+    end = findFieldSeparator(p);
+    if (!end)
+        return false;
+    rule.matchCase = leadingInteger(p, end) == 1;
+
+    p = end + 2;
+    end = findFieldSeparator(p);
+    if (!end)
+        return false;
+    rule.useRegex = leadingInteger(p, end) == 1;
+
+    p = end + 2;
+    end = destinationEnd(p);
+    if (!copyBytes(rule.destFolder, p, static_cast<size_t>(end - p)))
+        return false;
+
+    finishLoadedRule(rule);
+    out = rule;
+    return true;
+}
+
+void finishLoadedRule(DistributeRule& rule) {
+    rule.destIsTrash = classifyFolderPath(rule.destFolder) == Trash;
+    rule.regex = nullptr;
+}
+
+bool ruleFitsRecord(const DistributeRule& rule) {
+    std::string value = formatRuleValue(rule);
+    if (value.size() > RuleValueMaxLength || value.find_first_of("\r\n") != std::string::npos)
+        return false;
+    DistributeRule back;
+    if (!parseRuleValue(value.c_str(), back))
+        return false;
+    return back.searchTarget == rule.searchTarget && sameField(back.searchText, rule.searchText) &&
+           sameField(back.headerName, rule.headerName) && back.matchCase == (rule.matchCase != 0) &&
+           back.useRegex == (rule.useRegex != 0) && sameField(back.destFolder, rule.destFolder);
+}
+
+}  // namespace corvane

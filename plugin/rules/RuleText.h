@@ -1,0 +1,48 @@
+// The text form of one rule in "corvane.ini", and the colon escaping it shares with the
+// host's own rules. Platform-free; the Win32 reader and writer wrap these.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "plugin/rules/DistributeRule.h"
+
+namespace corvane {
+
+// The longest rule value the rules file carries whole: the loader reads 1023 characters,
+// and the writer encloses the value in a pair of double quotes.
+constexpr size_t RuleValueMaxLength = 1021;
+
+// Every colon written twice.
+std::string escapeColons(const char* text);
+
+// Each pair of colons, taken from left to right, becomes one colon; a single colon stays.
+void unescapeColons(char* text);
+
+// The end of the field that starts at text: its separator (a colon followed by a blank, where
+// the colon is not the second half of a doubled pair, pairs taken from left to right as
+// unescapeColons takes them), or nullptr when the field runs to the end of the text.
+// A value written from escaped fields thus splits where it was joined, even when a field held
+// a colon and a blank; any value whose fields hold no colon and blank splits at the first
+// colon and blank, as it always did.
+const char* findFieldSeparator(const char* text);
+
+// Unescapes [begin, end) into dst. Returns false, leaving dst empty, when it does not fit.
+bool unescapeField(const char* begin, const char* end, char* dst, size_t cap);
+
+// "%d: %s: %s: %d: %d: %s" with fields 2 and 3 escaped, without the enclosing quotes.
+std::string formatRuleValue(const DistributeRule& rule);
+
+// Reads one value into out (destIsTrash derived, regex none). Fails, leaving out untouched,
+// when a separator is missing or a field would not fit its record field whole.
+bool parseRuleValue(const char* value, DistributeRule& out);
+
+// Sets the fields that are derived, never stored: destIsTrash from destFolder, regex none.
+void finishLoadedRule(DistributeRule& rule);
+
+// Whether the rule can be written to the rules file and read back unchanged: its value fits
+// the file's limit, holds no line break, and splits back into the same fields (a destination
+// holding a colon and a blank does not).
+bool ruleFitsRecord(const DistributeRule& rule);
+
+}  // namespace corvane
