@@ -108,7 +108,8 @@ INPUT key(WORD virtualKey, bool release) {
 }
 
 void type(std::vector<INPUT> inputs) {
-    EXPECT_EQ(inputs.size(), SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)));
+    const UINT events = static_cast<UINT>(inputs.size());
+    EXPECT_EQ(events, SendInput(events, inputs.data(), sizeof(INPUT)));
     pump();
 }
 
