@@ -1,0 +1,318 @@
+// gantrel.dll loaded as the plug-in loads it, with real top-level windows on this thread:
+// menu commands posted to them and key input injected into the desktop.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "plugin/core/StdcallBytes.h"
+
+#define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
+#include "hook/HookExports.h"
+#undef HOOK_EXPORT
+
+namespace {
+
+constexpr int kDistributeId = 40001;
+constexpr int kUndoId = 40002;
+
+struct Received {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+};
+std::vector<Received> journal;
+
+bool isRecorded(UINT message) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_CHAR:
+    case WM_SYSCHAR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (isRecorded(message))
+        journal.push_back({window, message, wParam});
+    // Alt keys stay away from the default procedure: it would enter the menu loop.
+    if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP || message == WM_SYSCHAR)
+        return 0;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Runs this thread's message loop for a while; thread messages are recorded with no window.
+void pump(DWORD milliseconds = 150) {
+    const DWORD end = GetTickCount() + milliseconds;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.hwnd == nullptr && isRecorded(msg.message))
+                journal.push_back({nullptr, msg.message, msg.wParam});
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const DWORD now = GetTickCount();
+        if (static_cast<LONG>(end - now) <= 0)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+    }
+}
+
+// The wParams of one message that reached the window, in order.
+std::vector<WPARAM> arrived(HWND window, UINT message) {
+    std::vector<WPARAM> found;
+    for (const Received& r : journal)
+        if (r.window == window && r.message == message)
+            found.push_back(r.wParam);
+    return found;
+}
+
+using Ids = std::vector<WPARAM>;
+
+size_t count(HWND window, UINT message, WPARAM wParam) {
+    size_t n = 0;
+    for (WPARAM w : arrived(window, message))
+        n += w == wParam;
+    return n;
+}
+
+HWND createWindow(const char* title, int x, HWND owner = nullptr) {
+    // Owned windows are pop-ups, as dialogs and property sheets are.
+    const DWORD style = (owner ? WS_POPUP : WS_OVERLAPPED) | WS_CAPTION | WS_VISIBLE;
+    return CreateWindowExA(0, "GantrelTestWindow", title, style, x, 40, 200, 120, owner, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+// A control inside a window, like the message list of a host folder window.
+HWND createChild(HWND parent) {
+    return CreateWindowExA(0, "GantrelTestWindow", "", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50,
+                           parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+// One key event as the keyboard delivers it.
+INPUT key(WORD virtualKey, bool release) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+void type(std::vector<INPUT> inputs) {
+    const UINT events = static_cast<UINT>(inputs.size());
+    EXPECT_EQ(events, SendInput(events, inputs.data(), sizeof(INPUT)));
+    pump();
+}
+
+// Alt held around presses of one key; extraPresses more key-downs make an auto-repeat.
+void typeWithAlt(WORD virtualKey, int extraPresses = 0) {
+    std::vector<INPUT> inputs{key(VK_MENU, false), key(virtualKey, false)};
+    for (int i = 0; i < extraPresses; ++i)
+        inputs.push_back(key(virtualKey, false));
+    inputs.push_back(key(virtualKey, true));
+    inputs.push_back(key(VK_MENU, true));
+    type(inputs);
+}
+
+class GantrelTest : public testing::Test {
+protected:
+    // The windows live for the whole run: under Wine without a window manager each
+    // DestroyWindow waits two seconds for the unmap, and the process end destroys them anyway.
+    static void SetUpTestSuite() {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = recordingProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "GantrelTestWindow";
+        RegisterClassA(&windowClass);
+        folder = createWindow("folder", 20);
+        view = createWindow("view", 240);
+        stranger = createWindow("stranger", 460);
+        folderControl = createChild(folder);
+        dialog = createWindow("dialog", 680, folder);
+    }
+
+    // Each case loads the library afresh, so that it starts with an empty list and no hooks.
+    void SetUp() override {
+        ASSERT_TRUE(folder && view && stranger && folderControl && dialog);
+        library = LoadLibraryA("gantrel.dll");
+        ASSERT_NE(nullptr, library);
+#define HOOK_EXPORT(name, bytes, result, params)                                        \
+    name = reinterpret_cast<name##Fn>(                                                  \
+        reinterpret_cast<void*>(GetProcAddress(library, "_" #name "@" #bytes)));        \
+    ASSERT_NE(nullptr, name) << #name;
+#include "hook/HookExports.h"
+#undef HOOK_EXPORT
+        ASSERT_TRUE(beginHook(kDistributeId, kUndoId));
+        EXPECT_EQ(1, appendHookWnd(nullptr, folder));
+        EXPECT_EQ(2, appendHookWnd(folder, view));
+        pump();
+        journal.clear();
+    }
+
+    void TearDown() override {
+        if (endHook) {
+            EXPECT_TRUE(endHook());
+        }
+        pump(50);
+        if (library)
+            FreeLibrary(library);
+        journal.clear();
+    }
+
+    void postCommand(HWND window, WPARAM item) {
+        PostMessageA(window, WM_COMMAND, item, 0);
+        pump(50);
+    }
+
+    // The window gets the keyboard focus, as a user's click would give it.
+    void focus(HWND window) {
+        SetForegroundWindow(window);
+        SetActiveWindow(window);
+        SetFocus(window);
+        pump(100);
+        ASSERT_EQ(window, GetFocus());
+        journal.clear();
+    }
+
+    HMODULE library = nullptr;
+#define HOOK_EXPORT(name, bytes, result, params) name##Fn name = nullptr;
+#include "hook/HookExports.h"
+#undef HOOK_EXPORT
+    static inline HWND folder = nullptr;
+    static inline HWND view = nullptr;
+    static inline HWND stranger = nullptr;
+    static inline HWND folderControl = nullptr;  // child of folder
+    static inline HWND dialog = nullptr;         // owned by folder
+};
+
+TEST_F(GantrelTest, ExportsAndHookLifecycle) {
+    EXPECT_STREQ("1.0", getVersion());
+    // A second start only replaces the ids.
+    EXPECT_TRUE(beginHook(kDistributeId + 10, kUndoId + 10));
+    postCommand(folder, 32826);
+    EXPECT_EQ(Ids{kDistributeId + 10}, arrived(folder, WM_COMMAND));
+    EXPECT_TRUE(endHook());
+    EXPECT_TRUE(endHook());
+    journal.clear();
+    postCommand(folder, 32826);
+    EXPECT_EQ(Ids{32826}, arrived(folder, WM_COMMAND));
+}
+
+TEST_F(GantrelTest, ListAppendsAndRemovesFirstMatch) {
+    EXPECT_EQ(2, removeHookWnd(stranger));
+    EXPECT_EQ(3, appendHookWnd(nullptr, folder));
+    EXPECT_EQ(2, removeHookWnd(folder));
+    postCommand(folder, 32826);  // the second entry of the folder still holds
+    EXPECT_EQ(1, removeHookWnd(folder));
+    postCommand(folder, 32825);
+    EXPECT_EQ((Ids{kDistributeId, 32825}), arrived(folder, WM_COMMAND));
+}
+
+TEST_F(GantrelTest, RelabelledMenuItemsBecomeCommands) {
+    postCommand(folder, 32826);
+    postCommand(folder, 32825);
+    postCommand(folder, 40000);
+    EXPECT_EQ((Ids{kDistributeId, kUndoId, 40000}), arrived(folder, WM_COMMAND));
+
+    journal.clear();
+    postCommand(view, 32802);
+    EXPECT_EQ(Ids{}, arrived(view, WM_COMMAND));
+    EXPECT_EQ(Ids{kDistributeId}, arrived(folder, WM_COMMAND));
+
+    // A folder window's own entry has no owner: the command lands in the thread's queue.
+    journal.clear();
+    postCommand(folder, 32802);
+    EXPECT_EQ(Ids{}, arrived(folder, WM_COMMAND));
+    EXPECT_EQ(Ids{kDistributeId}, arrived(nullptr, WM_COMMAND));
+
+    journal.clear();
+    for (WPARAM item : {32826, 32825, 32802})
+        postCommand(stranger, item);
+    EXPECT_EQ((Ids{32826, 32825, 32802}), arrived(stranger, WM_COMMAND));
+}
+
+TEST_F(GantrelTest, AltLAndAltPInAFolderWindowPostOneCommand) {
+    focus(folder);
+    typeWithAlt('L');
+    EXPECT_EQ(Ids{kDistributeId}, arrived(folder, WM_COMMAND));
+    EXPECT_EQ(0u, count(folder, WM_SYSKEYDOWN, 'L'));
+    EXPECT_EQ(0u, count(folder, WM_SYSKEYUP, 'L'));
+    EXPECT_EQ(1u, count(folder, WM_SYSKEYDOWN, VK_MENU));
+
+    journal.clear();
+    typeWithAlt('P');
+    EXPECT_EQ(Ids{kUndoId}, arrived(folder, WM_COMMAND));
+    EXPECT_EQ(0u, count(folder, WM_SYSKEYDOWN, 'P'));
+}
+
+TEST_F(GantrelTest, FocusInAControlCountsForItsTopLevelWindow) {
+    focus(folderControl);
+    typeWithAlt('L');
+    EXPECT_EQ(Ids{kDistributeId}, arrived(folder, WM_COMMAND));
+    EXPECT_EQ(0u, count(folderControl, WM_SYSKEYDOWN, 'L'));
+}
+
+TEST_F(GantrelTest, WindowOwnedByAFolderWindowIsNotTheFolderWindow) {
+    focus(dialog);
+    typeWithAlt('L');
+    EXPECT_EQ(1u, count(dialog, WM_SYSKEYDOWN, 'L'));
+    EXPECT_EQ(Ids{}, arrived(folder, WM_COMMAND));
+}
+
+TEST_F(GantrelTest, HeldAltLPostsOnce) {
+    focus(folder);
+    typeWithAlt('L', 4);
+    EXPECT_EQ(Ids{kDistributeId}, arrived(folder, WM_COMMAND));
+    EXPECT_EQ(0u, count(folder, WM_SYSKEYDOWN, 'L'));
+}
+
+TEST_F(GantrelTest, ViewWindowSendsAltLToItsFolderAndSwallowsAltP) {
+    focus(view);
+    typeWithAlt('L');
+    typeWithAlt('P');
+    EXPECT_EQ(Ids{kDistributeId}, arrived(folder, WM_COMMAND));
+    EXPECT_EQ(Ids{}, arrived(view, WM_COMMAND));
+    EXPECT_EQ(0u, count(view, WM_SYSKEYDOWN, 'L'));
+    EXPECT_EQ(0u, count(view, WM_SYSKEYDOWN, 'P'));
+}
+
+TEST_F(GantrelTest, OtherKeysAndWindowsPassThrough) {
+    focus(folder);
+    type({key('L', false), key('L', true)});
+    EXPECT_EQ(1u, count(folder, WM_KEYDOWN, 'L'));
+    EXPECT_EQ(1u, count(folder, WM_CHAR, 'l'));
+    typeWithAlt('K');
+    EXPECT_EQ(1u, count(folder, WM_SYSKEYDOWN, 'K'));
+
+    focus(stranger);
+    typeWithAlt('L');
+    typeWithAlt('P');
+    EXPECT_EQ(1u, count(stranger, WM_SYSKEYDOWN, 'L'));
+    EXPECT_EQ(1u, count(stranger, WM_SYSKEYDOWN, 'P'));
+    EXPECT_EQ(Ids{}, arrived(folder, WM_COMMAND));
+    EXPECT_EQ(Ids{}, arrived(stranger, WM_COMMAND));
+}
+
+TEST_F(GantrelTest, AfterEndHookAltLReachesTheWindow) {
+    ASSERT_TRUE(endHook());
+    focus(folder);
+    typeWithAlt('L');
+    EXPECT_EQ(1u, count(folder, WM_SYSKEYDOWN, 'L'));
+    EXPECT_EQ(Ids{}, arrived(folder, WM_COMMAND));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
