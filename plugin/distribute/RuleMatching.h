@@ -1,0 +1,79 @@
+// Which rule of a rule list applies to a message: plain patterns with optional "^" and "$"
+// anchors, with or without ASCII case folding, and Oniguruma regular expressions (ASCII
+// encoding, Ruby syntax). Texts end at their first NUL. Platform-free.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "plugin/rules/DistributeRule.h"
+
+namespace corvane {
+
+// A plain pattern taken apart once for many searches: a leading "^" and then a trailing "$"
+// removed, the folded copy used without matchCase, and the two rarest bytes that a search
+// looks for first.
+struct PlainPattern {
+    std::string bytes;   // the pattern without its anchors; folded when matchCase is off
+    bool anchoredStart = false;
+    bool anchoredEnd = false;
+    bool matchCase = false;
+    size_t rarest = 0;   // index in bytes of the byte a search scans for
+    size_t second = 0;   // index of the byte checked next, before the whole pattern
+};
+
+PlainPattern preparePattern(const char* searchText, size_t length, bool matchCase);
+
+// First position at or after text at which the pattern occurs, or null. Without matchCase
+// the comparison folds ASCII letters byte by byte, and an empty text or pattern finds nothing;
+// with it an empty pattern is found at the text's start. Anchors are not looked at.
+const char* findPattern(const char* text, size_t length, const PlainPattern& pattern);
+
+// Whether the text (length bytes, NUL after them) matches the pattern, anchors included.
+bool plainMatch(const char* text, size_t length, const PlainPattern& pattern);
+
+// The same for one rule's searchText and matchCase, prepared on the spot.
+bool plainMatch(const char* text, const DistributeRule& rule);
+
+// First position of pattern in text with ASCII letters folded, or null; null as well for an
+// empty text or an empty pattern.
+const char* caseFoldFind(const char* text, const char* pattern);
+
+// Compiles searchText as a regular expression; null when the library refuses it (the error
+// text is formed and dropped). The caller frees the handle with onig_free.
+OnigRegex compileRuleRegex(const char* searchText);
+OnigRegex compileRuleRegex(const char* searchText, size_t length);
+
+// Compiles the handle of every rule that uses a regular expression on the whole message or
+// the header block; releaseRules frees them all and leaves every handle null.
+void compileRules(RuleList& rules);
+void releaseRules(RuleList& rules);
+
+// Whether the regular expression matches somewhere in [text, text + length). A null handle
+// or a search error counts as no match.
+bool regexSearch(const char* text, size_t length, OnigRegex regex);
+
+// The rules of a run, prepared once: patterns taken apart, header names gathered so that a
+// message's field is extracted once for all the rules that name it. The regular-expression
+// handles are borrowed from the rule list, which must outlive this.
+struct PreparedRule {
+    int32_t searchTarget = WholeMessage;
+    bool useRegex = false;
+    OnigRegex regex = nullptr;
+    size_t headerSlot = 0;  // index in PreparedRules::headerNames for NamedHeader rules
+    PlainPattern pattern;
+};
+
+struct PreparedRules {
+    std::vector<PreparedRule> rules;
+    std::vector<std::string> headerNames;
+};
+
+PreparedRules prepareRules(const RuleList& rules);
+
+// Index of the first rule that matches the NUL-terminated message text, or -1.
+int findMatchingRule(const PreparedRules& rules, const char* messageText);
+int findMatchingRule(const RuleList& rules, const char* messageText);
+
+}  // namespace corvane
