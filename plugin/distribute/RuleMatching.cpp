@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include <oniguruma.h>
+
 #include "plugin/common/StrUtil.h"
 #include "plugin/distribute/HeaderExtraction.h"
 #include "plugin/distribute/RegexLibrary.h"
