@@ -9,9 +9,12 @@
 
 namespace corvane {
 
-// The longest rule value the rules file carries whole: the loader reads 1023 characters,
-// and the writer encloses the value in a pair of double quotes.
-constexpr size_t RuleValueMaxLength = 1021;
+// The loader's buffer for one rule value. It holds the longest value any record can give
+// (both texts of 1023 colons escaped to 2046 bytes, a 259-byte destination), so every rule
+// that fits its record is stored and read back whole.
+constexpr size_t RuleValueBufferSize = 8192;
+// The writer encloses the value in a pair of double quotes.
+constexpr size_t RuleValueMaxLength = RuleValueBufferSize - 3;
 
 // Every colon written twice.
 std::string escapeColons(const char* text);

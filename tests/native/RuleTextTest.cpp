@@ -273,10 +273,8 @@ TEST(RuleFitsRecord, StorableAndReadableWhole) {
     fits({0, "t", "h", 0, 0, "acct\\x: y"}, false);
     fits({0, "a\nb", "h", 0, 0, "d"}, false);
     fits({0, "a", "h\r", 0, 0, "d"}, false);
-    // "0: " + text + ": : 0: 0: d" is text + 14 characters long.
-    fits({0, std::string(1021 - 14, 't'), "", 0, 0, "d"}, true);
-    fits({0, std::string(1022 - 14, 't'), "", 0, 0, "d"}, false);
-    fits({0, std::string(510, ':'), "", 0, 0, "d"}, false);
+    // The longest record: both texts escape to 2046 bytes each.
+    fits({-2147483647, std::string(1023, ':'), std::string(1023, ':'), 1, 1, std::string(259, 'd')}, true);
     DistributeRule unterminated = ruleOf({0, "", "", 0, 0, ""});
     memset(unterminated.searchText, 't', sizeof unterminated.searchText);
     EXPECT_FALSE(ruleFitsRecord(unterminated));
