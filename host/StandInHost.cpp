@@ -31,6 +31,7 @@ StandInHost& StandInHost::get() {
 }
 
 void StandInHost::reset(const std::string& mailboxRoot) {
+    plugin = nullptr;
     while (!windows_.empty())
         destroyWindow(windows_.begin()->first);
     mailbox_ = std::make_unique<Mailbox>(mailboxRoot);
@@ -71,6 +72,103 @@ HWND StandInHost::createViewWindow(const std::string& account) {
     data->view = true;
     data->accountDir = mailboxRoot_ + account + "\\";
     return createWindow(kViewClass, account.c_str(), std::move(data));
+}
+
+namespace {
+
+HMENU popupWith(const std::vector<std::pair<UINT, const char*>>& items) {
+    HMENU popup = CreatePopupMenu();
+    for (const auto& item : items) {
+        if (item.first == 0)
+            AppendMenuA(popup, MF_SEPARATOR, 0, nullptr);
+        else
+            AppendMenuA(popup, MF_STRING, item.first, item.second);
+    }
+    return popup;
+}
+
+}  // namespace
+
+HMENU StandInHost::createFolderMenuBar() {
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popupWith({{32770, "新規作成(&N)"}, {0, nullptr}, {32771, "終了(&X)"}})), "ファイル(&F)");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popupWith({{32780, "すべて選択(&A)"}})), "編集(&E)");
+    AppendMenuA(bar, MF_POPUP,
+                reinterpret_cast<UINT_PTR>(popupWith({{32820, "受信(&R)"}, {32826, "振り分け(&L)"}, {32825, "振り分けを戻す(&B)"}})),
+                "メール(&M)");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popupWith({{32900, "バージョン情報(&A)"}})), "ヘルプ(&H)");
+    return bar;
+}
+
+HMENU StandInHost::createViewMenuBar() {
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popupWith({{32771, "閉じる(&C)"}})), "ファイル(&F)");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popupWith({{32781, "コピー(&C)"}})), "編集(&E)");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popupWith({{32790, "文字コード(&J)"}})), "表示(&V)");
+    AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popupWith({{32801, "返信(&R)"}, {32802, "振り分け(&B)"}})), "メール(&M)");
+    return bar;
+}
+
+HWND StandInHost::openFolderWindow(const std::string& account, const std::string& folderPath) {
+    HWND window = createFolderWindow(account, folderPath);
+    if (!window)
+        return nullptr;
+    HMENU bar = createFolderMenuBar();
+    SetMenu(window, bar);
+    windows_[window]->menuBar = bar;
+    if (plugin && plugin->loaded()) {
+        plugin->APCFolderCreate(window);
+        plugin->APCFolderInitMenu(window, bar, 101);
+        DrawMenuBar(window);
+    }
+    return window;
+}
+
+void StandInHost::switchFolderAccount(HWND folderWindow, const std::string& account, const std::string& folderPath) {
+    setAccount(folderWindow, account, folderPath);
+    if (plugin && plugin->loaded())
+        plugin->APCFolderLoad(folderWindow, 0);
+}
+
+void StandInHost::closeFolderWindow(HWND folderWindow) {
+    if (plugin && plugin->loaded())
+        plugin->APCFolderClose(folderWindow);
+    destroyWindow(folderWindow);
+}
+
+HWND StandInHost::openViewWindow(const std::string& account) {
+    HWND window = createViewWindow(account);
+    if (!window)
+        return nullptr;
+    HMENU bar = createViewMenuBar();
+    SetMenu(window, bar);
+    windows_[window]->menuBar = bar;
+    if (plugin && plugin->loaded()) {
+        plugin->APCViewCreate(window);
+        plugin->APCViewInitMenu(window, bar, 201);
+        DrawMenuBar(window);
+    }
+    return window;
+}
+
+void StandInHost::closeViewWindow(HWND viewWindow) {
+    if (plugin && plugin->loaded())
+        plugin->APCViewClose(viewWindow);
+    destroyWindow(viewWindow);
+}
+
+HMENU StandInHost::buildFolderContextMenu(HWND folderWindow) {
+    HMENU menu = popupWith({{32780, "すべて選択(&A)"}, {32826, "振り分け(&L)"}, {32825, "振り分けを戻す(&B)"}});
+    if (plugin && plugin->loaded())
+        plugin->APCFolderInitMenu(folderWindow, menu, 102);
+    return menu;
+}
+
+HMENU StandInHost::buildViewContextMenu(HWND viewWindow) {
+    HMENU menu = popupWith({{32781, "コピー(&C)"}, {32802, "振り分け(&B)"}});
+    if (plugin && plugin->loaded())
+        plugin->APCViewInitMenu(viewWindow, menu, 202);
+    return menu;
 }
 
 void StandInHost::destroyWindow(HWND handle) {

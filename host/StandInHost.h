@@ -14,6 +14,7 @@
 
 #include "host/DialogRobot.h"
 #include "host/Mailbox.h"
+#include "host/PluginModule.h"
 #include "plugin/core/HostApi.h"
 
 namespace standin {
@@ -26,6 +27,7 @@ struct RegisteredCommand {
 
 struct HostWindow {
     bool view = false;
+    HMENU menuBar = nullptr;
     std::string accountDir;  // full path with a trailing backslash
     std::string folderPath;  // relative to the mailbox root
     std::vector<std::string> selection;
@@ -56,6 +58,23 @@ public:
     HostWindow* window(HWND handle);
     void setSelection(HWND folderWindow, std::vector<std::string> entries);
     void setAccount(HWND window, const std::string& account, const std::string& folderPath);
+
+    // The host's side of the window life cycle, calling the plug-in's entry points in the
+    // host's order: open (create, then the menu), switch account (load), close.
+    PluginModule* plugin = nullptr;
+    HWND openFolderWindow(const std::string& account, const std::string& folderPath);
+    void switchFolderAccount(HWND folderWindow, const std::string& account, const std::string& folderPath);
+    void closeFolderWindow(HWND folderWindow);
+    HWND openViewWindow(const std::string& account);
+    void closeViewWindow(HWND viewWindow);
+    // A folder window's context menu as the host builds it (kind 102), for the caller to free.
+    HMENU buildFolderContextMenu(HWND folderWindow);
+    HMENU buildViewContextMenu(HWND viewWindow);
+
+    // Menus in the host's shape: a folder menu bar whose pop-up 2 holds the host's items
+    // 32826 and 32825, a view menu bar whose pop-up 3 holds 32802.
+    static HMENU createFolderMenuBar();
+    static HMENU createViewMenuBar();
 
     // Sends WM_COMMAND with a command id to a window, as a menu choice does.
     void sendCommand(HWND window, int commandId);

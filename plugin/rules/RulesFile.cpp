@@ -1,5 +1,6 @@
 #include "plugin/rules/RulesFile.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,29 @@ void readOption(const char* path, const char* key, bool& option) {
         option = value == 1;
 }
 
+bool survivesCodePage(const char* text) {
+    if (!*text)
+        return true;
+    int wide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (wide <= 0)
+        return false;
+    std::vector<wchar_t> unicode(static_cast<size_t>(wide));
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, unicode.data(), wide);
+    BOOL defaulted = FALSE;
+    int narrow = WideCharToMultiByte(CP_ACP, 0, unicode.data(), -1, nullptr, 0, nullptr, &defaulted);
+    if (narrow <= 0 || defaulted)
+        return false;
+    std::string back(static_cast<size_t>(narrow), '\0');
+    WideCharToMultiByte(CP_ACP, 0, unicode.data(), -1, &back[0], narrow, nullptr, nullptr);
+    return strcmp(back.c_str(), text) == 0;
+}
+
 }  // namespace
+
+bool ruleStorable(const DistributeRule& rule) {
+    return ruleFitsRecord(rule) && survivesCodePage(rule.searchText) && survivesCodePage(rule.headerName) &&
+           survivesCodePage(rule.destFolder);
+}
 
 bool accountFilePath(const FolderContext& context, const char* fileName, PathBuffer& out) {
     if (formatBuffer(out, "%s%s", context.accountDir, fileName))
@@ -63,7 +86,7 @@ void saveRules(const FolderContext& context) {
     int written = 0;
     for (int i = 0; i < context.ruleCount && i < static_cast<int>(context.rules.size()); ++i) {
         const DistributeRule& rule = context.rules[static_cast<size_t>(i)];
-        if (!ruleFitsRecord(rule))
+        if (!ruleStorable(rule))
             continue;
         char key[32];
         formatBuffer(key, "rule%d", ++written);

@@ -47,6 +47,7 @@ void PluginTest::SetUp() {
     CreateDirectoryA(pluginDir.c_str(), nullptr);
     SetCurrentDirectoryA(tempDir.c_str());
     host.reset(tempDir + "Mailbox\\");
+    host.plugin = &plugin;
     host.mailbox().createAccount("Main");
     robot.install();
 }
