@@ -41,6 +41,8 @@ void StandInHost::reset(const std::string& mailboxRoot) {
     commands.clear();
     moves.clear();
     callbacksCalled.clear();
+    commandsReceived.clear();
+    keysReceived.clear();
     calls.clear();
     robot_.clear();
     nextCommandId_ = 40001;
@@ -210,7 +212,18 @@ void StandInHost::pumpMessages() {
 
 LRESULT CALLBACK StandInHost::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     StandInHost& host = get();
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        host.keysReceived.emplace_back(window, wParam);
+        // Alt alone would open the menu bar's modal loop, which nothing here would end.
+        return message == WM_SYSKEYDOWN ? 0 : DefWindowProcA(window, message, wParam, lParam);
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+        return 0;
+    }
     if (message == WM_COMMAND) {
+        host.commandsReceived.emplace_back(window, wParam);
         int id = LOWORD(wParam);
         for (const RegisteredCommand& command : host.commands) {
             if (command.id == id) {

@@ -89,6 +89,8 @@ public:
     std::vector<RegisteredCommand> commands;
     std::vector<MoveRequest> moves;
     std::vector<std::pair<HWND, int>> callbacksCalled;  // (window, command id)
+    std::vector<std::pair<HWND, WPARAM>> commandsReceived;  // every WM_COMMAND a host window got
+    std::vector<std::pair<HWND, WPARAM>> keysReceived;      // key-down messages a host window got
     std::map<std::string, int> calls;                   // host function name -> calls
 
     // Host function bodies (the exports forward to them).
