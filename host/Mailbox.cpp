@@ -181,6 +181,12 @@ std::string Mailbox::moveMessage(const std::string& entry, const std::string& fo
     return newEntry;
 }
 
+bool Mailbox::writeRelative(const std::string& path, const std::string& bytes) const {
+    for (size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        CreateDirectoryA((root_ + path.substr(0, slash)).c_str(), nullptr);
+    return writeFile(root_ + path, bytes);
+}
+
 std::string Mailbox::readFile(const std::string& path, bool* exists) {
     std::string content;
     FILE* file = fopen(path.c_str(), "rb");

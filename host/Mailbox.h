@@ -46,6 +46,9 @@ public:
     // Keys of the message files in a folder, sorted.
     std::vector<std::string> messageKeys(const std::string& folder) const;
 
+    // Writes a file below the root, making its folders first; path is '\' separated.
+    bool writeRelative(const std::string& path, const std::string& bytes) const;
+
     static std::string encodeStatus(bool unread);
     static std::string readFile(const std::string& path, bool* exists = nullptr);
     static bool writeFile(const std::string& path, const std::string& content);

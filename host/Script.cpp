@@ -4,6 +4,7 @@
 
 #include "host/PluginModule.h"
 #include "host/StandInHost.h"
+#include "tools/sample/SampleMailbox.h"
 
 namespace standin {
 
@@ -99,6 +100,15 @@ private:
         }
         if (!host.hasMailbox())
             host.reset(makeTempDirectory("standhost") + "Mailbox\\");
+        if (verb == "sample-mailbox") {
+            int count = args.size() > 1 ? std::stoi(args[1]) : 320;
+            sample::SampleMailbox box = sample::buildSampleMailbox(20261207, count);
+            for (const sample::SampleFile& file : box.files)
+                if (!host.mailbox().writeRelative(file.path, file.bytes))
+                    return false;
+            say("sample mailbox: " + std::to_string(box.messages.size()) + " messages in " + box.inbox);
+            return true;
+        }
         if (verb == "account" && args.size() > 1) {
             say("account " + host.mailbox().createAccount(args[1]));
             return true;
