@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes the release package: build/release/corvane-1.1.1.zip with the 32-bit DLLs, the Japanese
+# user guide (Shift-JIS, CR LF) and the licence texts of what the binaries contain.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh >/dev/null
+bash scripts/build.sh win32 >/dev/null
+stage=build/release/corvane-1.1.1
+rm -rf build/release && mkdir -p "$stage/licenses"
+cp build/win32/bin/corvane.dll build/win32/bin/gantrel.dll "$stage/"
+i686-w64-mingw32-strip --strip-unneeded "$stage"/*.dll
+to_sjis_crlf() { sed 's/\r$//; s/$/\r/' "$1" | iconv -f UTF-8 -t CP932 > "$2"; }
+to_sjis_crlf docs/readme-ja.txt "$stage/readme.txt"
+if [ -f docs/check-guide-ja.md ]; then
+  to_sjis_crlf docs/check-guide-ja.md "$stage/corvane-check.txt"
+fi
+if [ -f build/win32/bin/corvane-check.exe ]; then
+  cp build/win32/bin/corvane-check.exe "$stage/"
+fi
+cp third_party/onig/COPYING "$stage/licenses/Oniguruma.txt"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/GCC-runtime.txt"
+cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/mingw-w64.txt"
+(cd build/release && rm -f corvane-1.1.1.zip && zip -qr corvane-1.1.1.zip corvane-1.1.1)
+echo "build/release/corvane-1.1.1.zip"
+unzip -l build/release/corvane-1.1.1.zip
