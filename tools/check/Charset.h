@@ -6,7 +6,7 @@
 
 namespace corvane {
 
-// Converts text from the named MIME charset into Shift-JIS (CP932). False when the charset is
+// Converts text from the named MIME charset (ISO-2022-JP is decoded by TextDisplay itself) into Shift-JIS (CP932). False when the charset is
 // unknown or the text does not convert; out is then undefined.
 bool convertToShiftJis(const std::string& charset, const std::string& text, std::string& out);
 

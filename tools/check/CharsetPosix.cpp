@@ -65,13 +65,7 @@ bool runIconv(const char* to, const char* from, const std::string& text, std::st
 bool convertToShiftJis(const std::string& charset, const std::string& text, std::string& out) {
     std::string from = iconvName(charset);
     auto fail = [](std::string&, char*&, size_t&) { return false; };
-    if (runIconv("CP932//TRANSLIT", from.c_str(), text, out, fail))
-        return true;
-    // Mail often labels the Windows extensions of ISO-2022-JP as plain ISO-2022-JP.
-    std::string lower = iconvName(charset);
-    for (char& c : lower)
-        c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
-    return lower == "iso-2022-jp" && runIconv("CP932//TRANSLIT", "ISO-2022-JP-3", text, out, fail);
+    return runIconv("CP932//TRANSLIT", from.c_str(), text, out, fail);
 }
 
 std::string toConsoleText(const std::string& shiftJis) {

@@ -12,8 +12,6 @@ UINT codePageOf(const std::string& charset) {
     std::string name;
     for (char c : charset)
         name += static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
-    if (name == "iso-2022-jp")
-        return 50221;
     if (name == "shift_jis" || name == "shift-jis" || name == "sjis" || name == "x-sjis" || name == "windows-31j" ||
         name == "cp932" || name == "ms_kanji")
         return 932;

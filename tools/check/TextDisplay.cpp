@@ -30,6 +30,57 @@ int hexValue(char c) {
     return -1;
 }
 
+bool isJisCharset(const std::string& charset) {
+    return compareNoCase(charset.c_str(), "iso-2022-jp") == 0;
+}
+
+// ISO-2022-JP turned into Shift-JIS: JIS X 0208 rows map onto Shift-JIS arithmetically, the
+// Windows extension rows included, so no table and no platform converter are needed.
+bool jisToShiftJis(const std::string& text, std::string& out) {
+    enum Mode { Ascii, Kanji, Kana } mode = Ascii;
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == 0x1B) {
+            std::string sequence = text.substr(i + 1, 2);
+            if (sequence == "$B" || sequence == "$@")
+                mode = Kanji;
+            else if (sequence == "(B" || sequence == "(J")
+                mode = Ascii;
+            else if (sequence == "(I")
+                mode = Kana;
+            else
+                return false;
+            i += 2;
+            continue;
+        }
+        if (c >= 0x80)
+            return false;
+        if (mode == Ascii || c < 0x21 || c > 0x7E) {
+            out += static_cast<char>(c);
+        } else if (mode == Kana) {
+            out += static_cast<char>(c + 0x80);
+        } else {
+            if (i + 1 >= text.size())
+                return false;
+            unsigned char c2 = static_cast<unsigned char>(text[++i]);
+            if (c2 < 0x21 || c2 > 0x7E)
+                return false;
+            unsigned s1 = ((c + 1u) >> 1) + (c <= 0x5E ? 0x70u : 0xB0u);
+            unsigned s2 = c2 + ((c & 1) ? (c2 >= 0x60 ? 0x20u : 0x1Fu) : 0x7Eu);
+            out += static_cast<char>(s1);
+            out += static_cast<char>(s2);
+        }
+    }
+    return true;
+}
+
+bool toShiftJis(const std::string& charset, const std::string& text, std::string& out) {
+    if (isJisCharset(charset))
+        return jisToShiftJis(text, out);
+    return convertToShiftJis(charset, text, out);
+}
+
 // Decodes every run that starts with an ISO-2022-JP designation (ESC $ B, ESC $ @, ESC ( J,
 // ESC ( I) up to the return to ASCII (ESC ( B) or the end.
 std::string decodeJisRuns(const std::string& text) {
@@ -48,7 +99,7 @@ std::string decodeJisRuns(const std::string& text) {
         if (back == std::string::npos)
             run += "\x1B(B";
         std::string decoded;
-        if (convertToShiftJis("ISO-2022-JP", run, decoded)) {
+        if (jisToShiftJis(run, decoded)) {
             out += decoded;
         } else {
             out.append(text, escape, end - escape);
@@ -85,7 +136,7 @@ bool decodeEncodedWord(const std::string& text, size_t pos, std::string& decoded
     } else {
         return false;
     }
-    if (!convertToShiftJis(charset, bytes, decoded))
+    if (!toShiftJis(charset, bytes, decoded))
         return false;
     end = close + 2;
     return true;
@@ -137,6 +188,8 @@ std::string displayBytes(const char* data, size_t length, size_t limit) {
         unsigned char c = static_cast<unsigned char>(data[i]);
         if (isSjisLeadByte(c)) {
             if (i + 1 < length && isTrailByte(static_cast<unsigned char>(data[i + 1]))) {
+                if (i + 2 > shown)
+                    break;
                 out.append(data + i, 2);
                 i += 2;
             } else {
