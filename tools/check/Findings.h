@@ -1,0 +1,65 @@
+// What the checker reports besides its main listing: inputs it could not read and problems it
+// found, each naming its file and, where there is one, the line and key. Platform-free.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/check/ProfileFile.h"
+#include "tools/check/RuleSet.h"
+
+namespace corvane {
+
+enum ExitCode { ExitClean = 0, ExitProblems = 1, ExitUnreadable = 2, ExitUsage = 3 };
+
+struct Finding {
+    std::string code;     // stable name for scripts, such as "gap" or "regex-error"
+    std::string file;     // the file concerned, as the system names it
+    int line = 0;         // 0 when not about one line
+    std::string key;      // the key concerned, if any
+    int rule = 0;         // the rule number, 0 when not about one rule
+    std::string message;  // Japanese, Shift-JIS
+};
+
+struct Findings {
+    std::vector<Finding> unreadable;
+    std::vector<Finding> problems;
+
+    void addUnreadable(const std::string& code, const std::string& file, const std::string& message);
+    Finding& addProblem(const std::string& code, const std::string& file, const std::string& message);
+    int exitCode() const;
+};
+
+// One finding as a line of text: "file:line key: message".
+std::string findingLine(const Finding& finding);
+// The findings as text, problems and unreadable inputs apart.
+std::string renderFindingsText(const Findings& findings);
+class JsonWriter;
+void writeFindingsJson(JsonWriter& json, const Findings& findings);
+
+// An account's "corvane.ini" read as the plug-in reads it. A file that cannot be read gives no
+// rules and both options 0, and an unreadable finding.
+struct AccountRules {
+    std::string account;
+    std::string iniPath;  // as the system names it
+    bool read = false;
+    std::unique_ptr<ProfileFile> file;
+    RulesLoad load;
+};
+
+AccountRules readAccountRules(const std::string& root, const std::string& account, Findings& findings);
+
+// The account of a folder path or entry name: its first component.
+std::string accountOf(const std::string& path);
+// The folder of an entry name: everything before its last separator; empty when it has none.
+std::string folderOf(const std::string& entry);
+
+// printf into a std::string.
+std::string formatText(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+}  // namespace corvane

@@ -1,0 +1,510 @@
+#include "tools/check/Preview.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "plugin/common/StrUtil.h"
+#include "plugin/distribute/HeaderExtraction.h"
+#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/distribute/UnreadIndex.h"
+#include "tools/check/Disk.h"
+#include "tools/check/JsonWriter.h"
+#include "tools/check/Lint.h"
+#include "tools/check/TextDisplay.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr size_t kMessageCap = 65536;
+constexpr size_t kShownSubject = 60;
+constexpr size_t kShownMatch = 80;
+
+bool isStatusText(const std::string& status) {
+    if (status.size() != 16)
+        return false;
+    for (char c : status)
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '/' && c != '=')
+            return false;
+    return true;
+}
+
+// The message list of a folder: its text (for the unread marks, read as the plug-in reads it)
+// and the keys of its records in order. Without a readable list the message files of the
+// folder stand in, all of them read.
+struct FolderListing {
+    bool listRead = false;
+    std::string listText;
+    std::vector<std::string> keys;
+};
+
+FolderListing readFolderListing(const std::string& root, const std::string& folder, Findings& findings) {
+    FolderListing listing;
+    std::string folderDir = root + folder;
+    if (!diskIsDirectory(folderDir)) {
+        findings.addUnreadable("no-folder", nativeDiskPath(folderDir), "フォルダがありません");
+        return listing;
+    }
+    PathBuffer listPath;
+    if (!formatMessageListPath(root.c_str(), folder.c_str(), listPath)) {
+        findings.addUnreadable("path-too-long", nativeDiskPath(folderDir), "パスが長すぎます");
+        return listing;
+    }
+    ReadStatus status = readDiskFile(listPath, listing.listText);
+    if (status == ReadStatus::Ok) {
+        listing.listRead = true;
+        int firstBad = 0, badLines = 0, number = 0;
+        size_t pos = 0;
+        const std::string& text = listing.listText;
+        while (pos < text.size()) {
+            size_t end = text.find('\n', pos);
+            if (end == std::string::npos)
+                end = text.size();
+            std::string line = text.substr(pos, end - pos);
+            pos = end + 1;
+            ++number;
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line.empty())
+                continue;
+            size_t equals = line.find('=');
+            if (equals == 0 || equals == std::string::npos || !isStatusText(line.substr(equals + 1)) ||
+                line.find('\0') != std::string::npos) {
+                if (!firstBad)
+                    firstBad = number;
+                ++badLines;
+                continue;
+            }
+            std::string key = line.substr(0, equals);
+            if (std::find(listing.keys.begin(), listing.keys.end(), key) == listing.keys.end())
+                listing.keys.push_back(key);
+        }
+        if (badLines)
+            findings.addUnreadable("broken-list", nativeDiskPath(listPath),
+                                   formatText("一覧ファイルの %d 行目%sが「キー=状態」の形ではありません", firstBad,
+                                              badLines > 1 ? formatText("ほか %d 行", badLines - 1).c_str() : ""));
+        return listing;
+    }
+    listing.listText.clear();
+    std::vector<std::string> files = listDiskFiles(folderDir, ".qpm");
+    std::vector<std::string> dirs = listDiskDirectories(folderDir);
+    bool maildir = std::find(dirs.begin(), dirs.end(), "cur") != dirs.end() &&
+                   std::find(dirs.begin(), dirs.end(), "new") != dirs.end();
+    std::string message;
+    if (maildir)
+        message = "Maildir 形式のフォルダです。Quillpost32 のフォルダではありません";
+    else if (files.empty())
+        message = "一覧ファイルもメールファイル(.qpm)もありません。Quillpost32 のフォルダではありません";
+    else
+        message = status == ReadStatus::Missing ? "一覧ファイルがありません。メールファイルを既読として調べます"
+                                                : "一覧ファイルを読めません。メールファイルを既読として調べます";
+    findings.addUnreadable(maildir || files.empty() ? "other-layout" : "missing-list", nativeDiskPath(listPath),
+                           message);
+    for (const std::string& file : files)
+        listing.keys.push_back(file.substr(0, file.size() - 4));
+    return listing;
+}
+
+// The plug-in's check before a run: rules present, every destination there.
+std::string refusalOf(const AccountRules& rules, const std::string& root) {
+    if (rules.load.rules.empty())
+        return "振り分け条件がありません";
+    for (size_t i = 0; i < rules.load.rules.size(); ++i) {
+        PathBuffer testPath;
+        const char* dest = rules.load.rules[i].rule.destFolder;
+        if (!formatFolderTestPath(root.c_str(), dest, testPath) || !diskPathExists(testPath))
+            return formatText("条件%d番目の振り分け先フォルダが存在しません", static_cast<int>(i + 1));
+    }
+    return std::string();
+}
+
+// Reads one message as the plug-in reads it; false (with an unreadable finding) when it cannot.
+bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings) {
+    PathBuffer path;
+    if (!formatMessageFilePath(root.c_str(), entry.c_str(), path)) {
+        findings.addUnreadable("path-too-long", entry, "メールファイルのパスが長すぎます");
+        return false;
+    }
+    std::string content;
+    ReadStatus status = readDiskFile(path, content, kMessageCap);
+    if (status != ReadStatus::Ok) {
+        findings.addUnreadable("unreadable-message", nativeDiskPath(path),
+                               status == ReadStatus::Missing ? "メールファイルがありません" : "メールファイルを読めません");
+        return false;
+    }
+    text = messageTextFromFile(content);
+    return true;
+}
+
+std::string subjectOf(const std::string& text) {
+    char value[kHeaderValueSize];
+    if (!extractHeaderValue(text.c_str(), "Subject:", value))
+        return std::string();
+    return decodeHeaderForDisplay(value);
+}
+
+// The outcome of the first matching rule for a message in folder.
+void decide(const RuleSet& set, int index, const std::string& folder, MessageVerdict& verdict) {
+    if (index < 0) {
+        verdict.outcome = Outcome::NoMatch;
+        return;
+    }
+    const DistributeRule& rule = set.rule(static_cast<size_t>(index));
+    verdict.rule = index + 1;
+    if (compareNoCase(rule.destFolder, folder.c_str()) == 0) {
+        verdict.outcome = Outcome::SameFolder;
+        return;
+    }
+    verdict.outcome = Outcome::Moves;
+    verdict.destination = rule.destIsTrash ? accountOf(verdict.entry) + "\\Trash.box" : std::string(rule.destFolder);
+}
+
+std::string outcomeText(const MessageVerdict& verdict) {
+    switch (verdict.outcome) {
+    case Outcome::Moves: return verdict.destination + " へ移動";
+    case Outcome::NoMatch: return "移動しない(一致する規則なし)";
+    case Outcome::SameFolder: return "移動しない(振り分け先が今のフォルダ)";
+    case Outcome::Unread: return "対象外(未読)";
+    case Outcome::Unreadable: return "移動しない(読めないメール)";
+    }
+    return std::string();
+}
+
+void writeVerdictJson(JsonWriter& json, const MessageVerdict& verdict) {
+    json.key("entry").value(verdict.entry);
+    json.key("key").value(verdict.key);
+    json.key("subject").value(verdict.subject);
+    json.key("unread").value(verdict.unread);
+    json.key("outcome").value(outcomeCode(verdict.outcome));
+    json.key("rule");
+    if (verdict.rule > 0)
+        json.value(verdict.rule);
+    else
+        json.null();
+    json.key("destination");
+    if (verdict.outcome == Outcome::Moves)
+        json.value(verdict.destination);
+    else
+        json.null();
+}
+
+std::string optionText(bool on) {
+    return on ? "する" : "しない";
+}
+
+}  // namespace
+
+const char* outcomeCode(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Moves: return "moves";
+    case Outcome::NoMatch: return "no-match";
+    case Outcome::SameFolder: return "same-folder";
+    case Outcome::Unread: return "unread";
+    case Outcome::Unreadable: return "unreadable";
+    }
+    return "";
+}
+
+PreviewResult previewFolder(const std::string& root, const std::string& folder, bool all) {
+    PreviewResult result;
+    result.folder = folder;
+    result.all = all;
+    result.rules = readAccountRules(root, accountOf(folder), result.findings);
+    result.refusal = refusalOf(result.rules, root);
+    if (!result.refusal.empty())
+        result.findings.addProblem("run-refused", result.rules.iniPath, "実際の振り分けは始まりません: " + result.refusal);
+    RuleSet set(result.rules.load.rules);
+    for (size_t i = 0; i < set.size(); ++i) {
+        if (!set.regexError(i).empty()) {
+            Finding& finding = result.findings.addProblem("regex-error", result.rules.iniPath,
+                                                          "正規表現のエラー: " + set.regexError(i));
+            finding.rule = static_cast<int>(i + 1);
+            finding.line = result.rules.load.rules[i].line;
+            finding.key = result.rules.load.rules[i].key;
+        }
+        RuleTally tally;
+        tally.number = static_cast<int>(i + 1);
+        result.tallies.push_back(tally);
+    }
+
+    FolderListing listing = readFolderListing(root, folder, result.findings);
+    std::vector<std::string> entries;
+    for (const std::string& key : listing.keys)
+        entries.push_back(folder + "\\" + key);
+    std::vector<const char*> names;
+    for (const std::string& entry : entries)
+        names.push_back(entry.c_str());
+    std::vector<bool> unread =
+        findUnreadEntries(listing.listRead ? listing.listText.c_str() : nullptr, names.data(), names.size());
+
+    for (size_t m = 0; m < entries.size(); ++m) {
+        MessageVerdict verdict;
+        verdict.entry = entries[m];
+        verdict.key = listing.keys[m];
+        verdict.unread = unread[m];
+        std::string text;
+        bool readable = readMessageText(root, verdict.entry, text, result.findings);
+        if (readable)
+            verdict.subject = subjectOf(text);
+        if (verdict.unread && !result.rules.load.unreadMail && !all) {
+            verdict.outcome = Outcome::Unread;
+        } else if (!readable) {
+            verdict.outcome = Outcome::Unreadable;
+        } else {
+            int winner = set.firstMatch(text.c_str());
+            decide(set, winner, folder, verdict);
+            for (size_t i = 0; i < set.size(); ++i) {
+                if (!set.probe(i, text.c_str()).matched)
+                    continue;
+                RuleTally& tally = result.tallies[i];
+                ++tally.candidates;
+                if (static_cast<int>(i) == winner)
+                    ++tally.hits;
+                else if (std::find(tally.takenBy.begin(), tally.takenBy.end(), winner + 1) == tally.takenBy.end())
+                    tally.takenBy.push_back(winner + 1);
+            }
+        }
+        result.messages.push_back(verdict);
+    }
+    for (RuleTally& tally : result.tallies) {
+        std::sort(tally.takenBy.begin(), tally.takenBy.end());
+        if (tally.candidates == 0 || tally.hits > 0)
+            continue;
+        const LoadedRule& loaded = result.rules.load.rules[static_cast<size_t>(tally.number - 1)];
+        Finding& finding = result.findings.addProblem(
+            "shadowed", result.rules.iniPath,
+            formatText("一致した %d 通はすべて先の規則が振り分けるため、この規則は使われません", tally.candidates));
+        finding.rule = tally.number;
+        finding.line = loaded.line;
+        finding.key = loaded.key;
+    }
+    return result;
+}
+
+std::string renderPreviewText(const PreviewResult& result) {
+    std::string out = formatText("フォルダ: %s (規則 %d 件、未読メールも対象に%s%s)\n", result.folder.c_str(),
+                                 static_cast<int>(result.rules.load.rules.size()),
+                                 optionText(result.rules.load.unreadMail).c_str(),
+                                 result.all ? "、--all: 未読も調べる" : "");
+    if (!result.refusal.empty())
+        out += "注意: 実際の振り分けは始まりません: " + result.refusal + "\n";
+    for (const MessageVerdict& verdict : result.messages) {
+        out += "  " + displayBytes(verdict.key) + "  ";
+        out += verdict.rule ? formatText("規則%-3d", verdict.rule) : std::string("-      ");
+        out += "  " + displayBytes(outcomeText(verdict)) + (verdict.unread ? "  [未読]" : "");
+        out += "  「" + displayBytes(verdict.subject, kShownSubject) + "」\n";
+    }
+    int moving = 0;
+    for (const MessageVerdict& verdict : result.messages)
+        moving += verdict.outcome == Outcome::Moves;
+    out += formatText("%d 通中 %d 通を移動します\n", static_cast<int>(result.messages.size()), moving);
+    out += "規則ごと:\n";
+    for (const RuleTally& tally : result.tallies) {
+        out += formatText("  規則%d: %d 通", tally.number, tally.hits);
+        if (tally.candidates == 0) {
+            out += " — 一致するメールがありません";
+        } else if (tally.hits == 0) {
+            std::string earlier;
+            for (int number : tally.takenBy)
+                earlier += formatText("%s規則%d", earlier.empty() ? "" : "、", number);
+            out += formatText(" — 一致した %d 通はすべて先の%sが振り分けます(隠れた規則)", tally.candidates,
+                              earlier.c_str());
+        } else if (tally.candidates > tally.hits) {
+            out += formatText(" (ほかに %d 通が一致、先の規則が優先)", tally.candidates - tally.hits);
+        }
+        out += "\n";
+    }
+    out += renderFindingsText(result.findings);
+    return out;
+}
+
+std::string renderPreviewJson(const PreviewResult& result) {
+    JsonWriter json;
+    json.beginObject();
+    json.key("command").value("preview");
+    json.key("folder").value(result.folder);
+    json.key("rulesFile").value(result.rules.iniPath);
+    json.key("unreadmail").value(result.rules.load.unreadMail);
+    json.key("all").value(result.all);
+    json.key("refused");
+    if (result.refusal.empty())
+        json.null();
+    else
+        json.value(result.refusal);
+    json.key("messages").beginArray();
+    for (const MessageVerdict& verdict : result.messages) {
+        json.beginObject();
+        writeVerdictJson(json, verdict);
+        json.endObject();
+    }
+    json.endArray();
+    json.key("moves").beginObject();
+    for (const MessageVerdict& verdict : result.messages) {
+        json.key(verdict.entry.c_str());
+        if (verdict.outcome == Outcome::Moves)
+            json.value(verdict.destination);
+        else
+            json.null();
+    }
+    json.endObject();
+    json.key("rules").beginArray();
+    for (const RuleTally& tally : result.tallies) {
+        json.beginObject();
+        json.key("number").value(tally.number);
+        json.key("hits").value(tally.hits);
+        json.key("candidates").value(tally.candidates);
+        json.key("shadowed").value(tally.candidates > 0 && tally.hits == 0);
+        json.key("takenBy").beginArray();
+        for (int number : tally.takenBy)
+            json.value(number);
+        json.endArray();
+        json.endObject();
+    }
+    json.endArray();
+    writeFindingsJson(json, result.findings);
+    json.key("exit").value(result.findings.exitCode());
+    json.endObject();
+    return json.text();
+}
+
+ExplainResult explainEntry(const std::string& root, const std::string& entry) {
+    ExplainResult result;
+    result.entry = entry;
+    result.folder = folderOf(entry);
+    result.verdict.entry = entry;
+    const char* key = lastPathComponent(entry.c_str());
+    result.verdict.key = key ? key : entry;
+    if (result.folder.empty()) {
+        result.findings.addUnreadable("bad-entry", entry, "エントリ名にフォルダがありません(例: Main\\Inbox.box\\00000001)");
+        return result;
+    }
+    result.rules = readAccountRules(root, accountOf(entry), result.findings);
+    result.unreadOption = result.rules.load.unreadMail;
+    result.refusal = refusalOf(result.rules, root);
+    if (!result.refusal.empty())
+        result.findings.addProblem("run-refused", result.rules.iniPath, "実際の振り分けは始まりません: " + result.refusal);
+
+    FolderListing listing = readFolderListing(root, result.folder, result.findings);
+    result.verdict.unread = listing.listRead && isUnread(listing.listText.c_str(), entry.c_str());
+    std::string text;
+    result.readable = readMessageText(root, entry, text, result.findings);
+    if (!result.readable) {
+        result.verdict.outcome = Outcome::Unreadable;
+        return result;
+    }
+    result.verdict.subject = subjectOf(text);
+
+    RuleSet set(result.rules.load.rules);
+    int winner = set.firstMatch(text.c_str());
+    for (size_t i = 0; i < set.size(); ++i) {
+        RuleExplanation explanation;
+        explanation.number = static_cast<int>(i + 1);
+        explanation.probe = set.probe(i, text.c_str());
+        explanation.matched = explanation.probe.matched;
+        explanation.regexError = set.regexError(i);
+        if (explanation.matched && static_cast<int>(i) != winner)
+            explanation.wonBy = winner + 1;
+        if (explanation.matched) {
+            const RuleProbe& probe = explanation.probe;
+            const std::string& source = probe.inHeaderValue ? probe.headerValue : text;
+            explanation.matchedText = displayBytes(source.data() + probe.offset, probe.length, kShownMatch);
+            if (!probe.inHeaderValue) {
+                explanation.line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + probe.offset, '\n'));
+                size_t newline = probe.offset ? text.rfind('\n', probe.offset - 1) : std::string::npos;
+                size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
+                explanation.column = 1 + static_cast<int>(probe.offset - lineStart);
+            }
+        }
+        result.explanations.push_back(explanation);
+    }
+    decide(set, winner, result.folder, result.verdict);
+    if (result.verdict.unread && !result.unreadOption)
+        result.verdict.outcome = Outcome::Unread;
+    return result;
+}
+
+std::string renderExplainText(const ExplainResult& result) {
+    std::string out = "メール: " + displayBytes(result.entry) + "\n";
+    if (result.readable)
+        out += "件名: " + displayBytes(result.verdict.subject) + "\n";
+    out += formatText("未読: %s (未読メールも対象に%s)\n", result.verdict.unread ? "はい" : "いいえ",
+                      optionText(result.unreadOption).c_str());
+    for (size_t i = 0; i < result.explanations.size(); ++i) {
+        const RuleExplanation& explanation = result.explanations[i];
+        out += formatText("規則%d ", explanation.number) + describeRule(result.rules.load.rules[i].rule) + "\n";
+        const RuleProbe& probe = explanation.probe;
+        if (!explanation.regexError.empty()) {
+            out += "  一致しません(正規表現のエラー: " + explanation.regexError + ")\n";
+        } else if (!explanation.matched) {
+            const DistributeRule& rule = result.rules.load.rules[i].rule;
+            if (rule.searchTarget == NamedHeader && !probe.headerFound)
+                out += std::string("  一致しません(ヘッダ「") + displayBytes(rule.headerName) + "」がありません)\n";
+            else if (rule.searchTarget == NamedHeader)
+                out += "  一致しません(ヘッダの値「" + displayBytes(probe.headerValue, kShownMatch) + "」)\n";
+            else
+                out += "  一致しません\n";
+        } else {
+            if (probe.inHeaderValue)
+                out += formatText("  一致: ヘッダの値の %d バイト目", static_cast<int>(probe.offset));
+            else
+                out += formatText("  一致: %d 行 %d 桁目(%d バイト目)", explanation.line, explanation.column,
+                                  static_cast<int>(probe.offset));
+            out += formatText(" %d バイト「", static_cast<int>(probe.length)) + explanation.matchedText + "」";
+            out += explanation.wonBy ? formatText(" — 先に規則%d が一致しています\n", explanation.wonBy)
+                                     : std::string(" — この規則で決まります\n");
+        }
+    }
+    out += "結果: " + displayBytes(outcomeText(result.verdict));
+    out += result.verdict.rule ? formatText(" (規則%d)\n", result.verdict.rule) : std::string("\n");
+    if (result.verdict.outcome == Outcome::Unread && result.verdict.rule)
+        out += "  (既読なら: " + displayBytes(result.verdict.destination.empty() ? "移動しない" : result.verdict.destination) +
+               ")\n";
+    out += renderFindingsText(result.findings);
+    return out;
+}
+
+std::string renderExplainJson(const ExplainResult& result) {
+    JsonWriter json;
+    json.beginObject();
+    json.key("command").value("explain");
+    writeVerdictJson(json, result.verdict);
+    json.key("unreadmail").value(result.unreadOption);
+    json.key("refused");
+    if (result.refusal.empty())
+        json.null();
+    else
+        json.value(result.refusal);
+    json.key("rules").beginArray();
+    for (const RuleExplanation& explanation : result.explanations) {
+        json.beginObject();
+        json.key("number").value(explanation.number);
+        json.key("matched").value(explanation.matched);
+        json.key("decides").value(explanation.matched && explanation.wonBy == 0);
+        json.key("wonBy");
+        if (explanation.wonBy)
+            json.value(explanation.wonBy);
+        else
+            json.null();
+        if (explanation.matched) {
+            json.key("in").value(explanation.probe.inHeaderValue ? "header-value" : "message");
+            json.key("offset").value(explanation.probe.offset);
+            json.key("length").value(explanation.probe.length);
+            if (!explanation.probe.inHeaderValue) {
+                json.key("line").value(explanation.line);
+                json.key("column").value(explanation.column);
+            }
+            json.key("text").value(explanation.matchedText);
+        }
+        if (!explanation.regexError.empty())
+            json.key("regexError").value(explanation.regexError);
+        json.endObject();
+    }
+    json.endArray();
+    writeFindingsJson(json, result.findings);
+    json.key("exit").value(result.findings.exitCode());
+    json.endObject();
+    return json.text();
+}
+
+}  // namespace corvane

@@ -1,0 +1,167 @@
+#include "tools/check/RuleSet.h"
+
+#include <cstring>
+
+#include <oniguruma.h>
+
+#include "plugin/common/StrUtil.h"
+#include "plugin/distribute/HeaderExtraction.h"
+#include "plugin/distribute/RegexLibrary.h"
+#include "plugin/rules/RuleText.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr size_t kMessageCap = 65536;
+
+void readOption(const ProfileFile& file, const char* key, bool& option) {
+    unsigned value = file.readInt("Generic", key, 3);
+    if (value != 3)
+        option = value == 1;
+}
+
+// Where a plain pattern that matched lies in the text.
+void placePlainMatch(const char* text, size_t length, const PlainPattern& pattern, RuleProbe& probe) {
+    size_t n = pattern.bytes.size();
+    probe.length = n;
+    if (pattern.anchoredStart)
+        probe.offset = 0;
+    else if (pattern.anchoredEnd)
+        probe.offset = length - n;
+    else if (const char* found = findPattern(text, length, pattern))
+        probe.offset = static_cast<size_t>(found - text);
+}
+
+void placeRegexMatch(const char* text, size_t length, OnigRegex regex, RuleProbe& probe) {
+    OnigRegion* region = onig_region_new();
+    const OnigUChar* start = reinterpret_cast<const OnigUChar*>(text);
+    if (onig_search(regex, start, start + length, start, start + length, region, ONIG_OPTION_NONE) >= 0 &&
+        region->num_regs > 0) {
+        probe.offset = static_cast<size_t>(region->beg[0]);
+        probe.length = static_cast<size_t>(region->end[0] - region->beg[0]);
+    }
+    onig_region_free(region, 1);
+}
+
+}  // namespace
+
+RulesLoad loadRuleSet(const ProfileFile& file) {
+    RulesLoad load;
+    readOption(file, "unreadmail", load.unreadMail);
+    readOption(file, "reportresult", load.reportResult);
+    for (int n = 1;; ++n) {
+        char key[32];
+        formatBuffer(key, "rule%d", n);
+        load.stopNumber = n;
+        const ProfileLine* line = file.find("Rule", key);
+        load.stopLine = line ? line->number : 0;
+        size_t length = 0;
+        std::string value = file.readString("Rule", key, RuleValueBufferSize, &length);
+        if (length == 0) {
+            load.stop = line ? LoadStop::Empty : LoadStop::Absent;
+            break;
+        }
+        if (length >= RuleValueBufferSize - 1) {
+            load.stop = LoadStop::TooLong;
+            break;
+        }
+        LoadedRule loaded;
+        if (!parseRuleValue(value.c_str(), loaded.rule)) {
+            load.stop = LoadStop::Unparsable;
+            break;
+        }
+        loaded.key = line->key;
+        loaded.line = line->number;
+        loaded.value = value;
+        load.rules.push_back(loaded);
+    }
+    return load;
+}
+
+std::string regexCompileError(const char* pattern, size_t length) {
+    ensureRegexLibrary();
+    OnigRegex regex = nullptr;
+    OnigErrorInfo errorInfo{};
+    const OnigUChar* start = reinterpret_cast<const OnigUChar*>(pattern);
+    int result = onig_new(&regex, start, start + length, ONIG_OPTION_NONE, ONIG_ENCODING_ASCII, ONIG_SYNTAX_DEFAULT,
+                          &errorInfo);
+    if (regex)
+        onig_free(regex);
+    if (result == ONIG_NORMAL)
+        return std::string();
+    OnigUChar message[ONIG_MAX_ERROR_MESSAGE_LEN] = {};
+    onig_error_code_to_str(message, result, &errorInfo);
+    return reinterpret_cast<const char*>(message);
+}
+
+std::string messageTextFromFile(const std::string& content) {
+    std::string text = content.substr(0, kMessageCap);
+    size_t nul = text.find('\0');
+    if (nul != std::string::npos)
+        text.resize(nul);
+    return text;
+}
+
+RuleSet::RuleSet(const std::vector<LoadedRule>& loaded) {
+    for (const LoadedRule& entry : loaded)
+        rules_.push_back(entry.rule);
+    compileRules(rules_);
+    prepared_ = prepareRules(rules_);
+    for (const DistributeRule& rule : rules_) {
+        bool usesRegex = rule.useRegex && rule.searchTarget != NamedHeader;
+        std::string error;
+        if (usesRegex && !rule.regex)
+            error = regexCompileError(rule.searchText, strnlen(rule.searchText, sizeof rule.searchText));
+        regexErrors_.push_back(error);
+    }
+}
+
+RuleSet::~RuleSet() {
+    releaseRules(rules_);
+}
+
+int RuleSet::firstMatch(const char* messageText) const {
+    return findMatchingRule(prepared_, messageText);
+}
+
+RuleProbe RuleSet::probe(size_t index, const char* messageText) const {
+    RuleProbe probe;
+    const DistributeRule& rule = rules_[index];
+    const PreparedRule& prepared = prepared_.rules[index];
+    size_t length = strlen(messageText);
+    switch (rule.searchTarget) {
+    case WholeMessage:
+    case HeaderBlock: {
+        if (rule.searchTarget == HeaderBlock)
+            length = headerBlockEnd(messageText);
+        if (rule.useRegex) {
+            probe.matched = regexSearch(messageText, length, rule.regex);
+            if (probe.matched)
+                placeRegexMatch(messageText, length, rule.regex, probe);
+        } else {
+            probe.matched = plainMatch(messageText, length, prepared.pattern);
+            if (probe.matched)
+                placePlainMatch(messageText, length, prepared.pattern, probe);
+        }
+        break;
+    }
+    case NamedHeader: {
+        char value[kHeaderValueSize];
+        probe.headerFound = extractHeaderValue(messageText, rule.headerName, value);
+        if (!probe.headerFound)
+            break;
+        probe.headerValue = value;
+        probe.inHeaderValue = true;
+        probe.matched = plainMatch(value, probe.headerValue.size(), prepared.pattern);
+        if (probe.matched)
+            placePlainMatch(value, probe.headerValue.size(), prepared.pattern, probe);
+        break;
+    }
+    default:
+        break;
+    }
+    return probe;
+}
+
+}  // namespace corvane

@@ -1,0 +1,80 @@
+// An account's rules as the plug-in loads them from "corvane.ini", with where each came from
+// in the file, and the per-rule matching that the checker reports on. Platform-free.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "plugin/distribute/RuleMatching.h"
+#include "plugin/rules/DistributeRule.h"
+#include "tools/check/ProfileFile.h"
+
+namespace corvane {
+
+struct LoadedRule {
+    DistributeRule rule;
+    std::string key;    // the key as written in the file
+    int line = 0;       // its line
+    std::string value;  // the value the plug-in read
+};
+
+// Why the loader stopped at rule number stopNumber.
+enum class LoadStop { Absent, Empty, TooLong, Unparsable };
+
+struct RulesLoad {
+    std::vector<LoadedRule> rules;
+    bool unreadMail = false;
+    bool reportResult = false;
+    int stopNumber = 1;
+    LoadStop stop = LoadStop::Absent;
+    int stopLine = 0;  // the line of the key it stopped at, 0 when absent
+};
+
+// The options, then rule1, rule2, ... until a key is missing or empty, its value fills the
+// 8192-byte buffer, or it does not parse: the plug-in's loadRules over a parsed file.
+RulesLoad loadRuleSet(const ProfileFile& file);
+
+// What one rule makes of one message, with the place of the match.
+struct RuleProbe {
+    bool matched = false;
+    bool inHeaderValue = false;  // NamedHeader: offset and length are within headerValue
+    size_t offset = 0;
+    size_t length = 0;
+    bool headerFound = false;
+    std::string headerValue;
+};
+
+// The rules of a run, compiled and prepared once: the plug-in's own matching decides, and the
+// probes add the places of the matches.
+class RuleSet {
+public:
+    explicit RuleSet(const std::vector<LoadedRule>& loaded);
+    ~RuleSet();
+    RuleSet(const RuleSet&) = delete;
+    RuleSet& operator=(const RuleSet&) = delete;
+
+    size_t size() const { return rules_.size(); }
+    const DistributeRule& rule(size_t index) const { return rules_[index]; }
+    // Oniguruma's error text for a regular-expression rule that does not compile, else empty.
+    const std::string& regexError(size_t index) const { return regexErrors_[index]; }
+
+    // The index of the first matching rule, or -1: the plug-in's findMatchingRule.
+    int firstMatch(const char* messageText) const;
+    // Rule index alone on the NUL-terminated message text.
+    RuleProbe probe(size_t index, const char* messageText) const;
+
+private:
+    RuleList rules_;
+    PreparedRules prepared_;
+    std::vector<std::string> regexErrors_;
+};
+
+// Oniguruma's message for a pattern it refuses (compiled as compileRuleRegex compiles), or
+// empty when it compiles.
+std::string regexCompileError(const char* pattern, size_t length);
+
+// The message text the plug-in matches: at most 65536 bytes of the file, up to the first NUL.
+std::string messageTextFromFile(const std::string& content);
+
+}  // namespace corvane
