@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "SampleMailbox.h"
+#include "tools/check/Lint.h"
+#include "tools/sample/SampleMailbox.h"
 #include "plugin/common/StrUtil.h"
 #include "tools/check/CheckCommand.h"
 #include "tools/check/Preview.h"
@@ -244,4 +246,56 @@ TEST(RuleSetProbe, AgreesWithThePluginsFirstMatch) {
         }
         ASSERT_EQ(expected, first) << message;
     }
+}
+
+namespace {
+
+class DemoMailbox : public MailboxTest {
+protected:
+    DemoMailbox() : demo(sample::buildSampleMailbox()) {
+        for (const sample::SampleFile& file : demo.files) {
+            std::filesystem::create_directories(std::filesystem::path(box.diskPath(file.path)).parent_path());
+            box.writeFile(file.path, file.bytes);
+        }
+    }
+    sample::SampleMailbox demo;
+};
+
+}  // namespace
+
+// The demo's own mailbox: its rules file is clean, and the preview sends each kind of message
+// where its rules say, leaving unread ones (the option is off) and the rest in place.
+TEST_F(DemoMailbox, LintIsCleanAndThePreviewSortsEveryKind) {
+    LintResult lint = lintAccount(root(), demo.account);
+    EXPECT_EQ(9u, lint.rules.load.rules.size());
+    EXPECT_TRUE(lint.findings.problems.empty()) << renderFindingsText(lint.findings);
+    EXPECT_TRUE(lint.findings.unreadable.empty()) << renderFindingsText(lint.findings);
+
+    PreviewResult preview = previewFolder(root(), demo.inbox, false);
+    ASSERT_EQ(demo.messages.size(), preview.messages.size());
+    const std::map<std::string, std::string> expected = {
+        {"ml-corvane", "Main\\User004.box\\User005.box"}, {"ml-oniguruma", "Main\\User004.box\\User006.box"},
+        {"invoice", "Main\\User007.box"},                 {"spam", "Main\\User008.box"},
+        {"family", "Main\\User009.box"},                  {"minutes", "Main\\User001.box\\User003.box"},
+        {"meeting", "Main\\User001.box\\User002.box"},
+    };
+    std::map<std::string, int> moved;
+    for (size_t i = 0; i < demo.messages.size(); ++i) {
+        const sample::SampleMessage& message = demo.messages[i];
+        const MessageVerdict& verdict = preview.messages[i];
+        ASSERT_EQ(message.entry.substr(message.entry.rfind('\\') + 1), verdict.key);
+        if (message.unread) {
+            EXPECT_STREQ("unread", outcomeCode(verdict.outcome)) << message.entry;
+            continue;
+        }
+        auto it = expected.find(message.kind);
+        if (it == expected.end()) {
+            EXPECT_STRNE("moves", outcomeCode(verdict.outcome)) << message.entry << " " << message.kind;
+            continue;
+        }
+        EXPECT_STREQ("moves", outcomeCode(verdict.outcome)) << message.entry << " " << message.kind;
+        EXPECT_EQ(it->second, verdict.destination) << message.entry << " " << message.kind;
+        ++moved[message.kind];
+    }
+    EXPECT_EQ(expected.size(), moved.size()) << "every kind of the sample is sorted at least once";
 }

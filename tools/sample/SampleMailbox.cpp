@@ -39,7 +39,7 @@ const Person kColleagues[] = {
 };
 const Person kFamily[] = {{"母", "mother@family.example.net"}, {"兄", "brother@family.example.net"}};
 
-const char* const kWorkSubjects[] = {"会議の件", "来週の予定について", "議事録の送付", "見積書のご確認",
+const char* const kWorkSubjects[] = {"来週の予定について", "見積書のご確認",
                                      "出張報告", "資料の修正版"};
 const char* const kBodies[] = {
     "お疲れさまです。\r\n先日の件、資料を添付いたしますのでご確認ください。\r\n",
