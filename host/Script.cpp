@@ -66,26 +66,6 @@ void hashMessages(const std::string& root, const std::string& relative, std::map
     FindClose(find);
 }
 
-void pumpFor(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    for (;;) {
-        StandInHost::pumpMessages();
-        const DWORD now = GetTickCount();
-        if (static_cast<LONG>(end - now) <= 0)
-            return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
-    }
-}
-
-INPUT keyInput(WORD virtualKey, bool release) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
-
 class ScriptRunner {
 public:
     explicit ScriptRunner(std::string exeDir) : exeDir_(std::move(exeDir)) {}
@@ -261,7 +241,7 @@ private:
         if (!folder_)
             return false;
         ShowWindow(folder_, SW_SHOW);
-        pumpFor(100);
+        StandInHost::pumpFor(100);
         say("folder window " + args[2]);
         return true;
     }
@@ -309,13 +289,11 @@ private:
         SetForegroundWindow(folder_);
         SetActiveWindow(folder_);
         SetFocus(folder_);
-        pumpFor(100);
+        StandInHost::pumpFor(100);
         size_t calls = host().callbacksCalled.size();
-        INPUT inputs[] = {keyInput(VK_MENU, false), keyInput(letter, false), keyInput(letter, true),
-                          keyInput(VK_MENU, true)};
-        if (SendInput(4, inputs, sizeof(INPUT)) != 4)
+        if (!StandInHost::sendAltKey(letter))
             return false;
-        pumpFor(300);
+        StandInHost::pumpFor(150);
         say("key " + args[1] + ": " + std::to_string(host().callbacksCalled.size() - calls) + " command(s) ran");
         return host().callbacksCalled.size() > calls;
     }

@@ -210,6 +210,49 @@ void StandInHost::pumpMessages() {
     }
 }
 
+void StandInHost::pumpFor(DWORD milliseconds) {
+    const DWORD end = GetTickCount() + milliseconds;
+    for (;;) {
+        pumpMessages();
+        const DWORD now = GetTickCount();
+        if (static_cast<LONG>(end - now) <= 0)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+    }
+}
+
+namespace {
+
+INPUT keyInput(WORD virtualKey, bool release) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+bool sendInputs(std::vector<INPUT> inputs) {
+    UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    StandInHost::pumpFor(150);
+    return sent == inputs.size();
+}
+
+}  // namespace
+
+bool StandInHost::sendAltKey(WORD virtualKey, int repeats) {
+    std::vector<INPUT> inputs{keyInput(VK_MENU, false), keyInput(virtualKey, false)};
+    for (int i = 0; i < repeats; ++i)
+        inputs.push_back(keyInput(virtualKey, false));
+    inputs.push_back(keyInput(virtualKey, true));
+    inputs.push_back(keyInput(VK_MENU, true));
+    return sendInputs(inputs);
+}
+
+bool StandInHost::sendKey(WORD virtualKey) {
+    return sendInputs({keyInput(virtualKey, false), keyInput(virtualKey, true)});
+}
+
 LRESULT CALLBACK StandInHost::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     StandInHost& host = get();
     switch (message) {

@@ -78,8 +78,13 @@ public:
 
     // Sends WM_COMMAND with a command id to a window, as a menu choice does.
     void sendCommand(HWND window, int commandId);
-    // Pumps this thread's messages until the queue is empty.
+    // Pumps this thread's messages until the queue is empty, or for a while.
     static void pumpMessages();
+    static void pumpFor(DWORD milliseconds);
+    // Real key input, as the keyboard delivers it to the focused window: Alt held around
+    // presses of one key (repeats: extra key-downs of a held key); or the key alone.
+    static bool sendAltKey(WORD virtualKey, int repeats = 0);
+    static bool sendKey(WORD virtualKey);
 
     // Behaviour switches for tests and scripts.
     bool busy = false;

@@ -8,37 +8,11 @@ using namespace testing_support;
 namespace {
 
 void pumpFor(DWORD milliseconds) {
-    const DWORD end = GetTickCount() + milliseconds;
-    for (;;) {
-        standin::StandInHost::pumpMessages();
-        const DWORD now = GetTickCount();
-        if (static_cast<LONG>(end - now) <= 0)
-            return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
-    }
-}
-
-INPUT key(WORD virtualKey, bool release) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
-
-void send(std::vector<INPUT> inputs) {
-    EXPECT_EQ(inputs.size(), SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)));
-    pumpFor(150);
+    standin::StandInHost::pumpFor(milliseconds);
 }
 
 void altWith(WORD virtualKey, int repeats = 0) {
-    std::vector<INPUT> inputs{key(VK_MENU, false), key(virtualKey, false)};
-    for (int i = 0; i < repeats; ++i)
-        inputs.push_back(key(virtualKey, false));
-    inputs.push_back(key(virtualKey, true));
-    inputs.push_back(key(VK_MENU, true));
-    send(inputs);
+    EXPECT_TRUE(standin::StandInHost::sendAltKey(virtualKey, repeats));
 }
 
 class Hotkeys : public PluginTest {
@@ -126,7 +100,7 @@ TEST_F(Hotkeys, AltLAndAltPStartTheCommandsInFolderAndViewWindows) {
     EXPECT_TRUE(calls().empty()) << "Alt+P does nothing in a view window";
 
     focus(folder);
-    send({key('L', false), key('L', true)});
+    EXPECT_TRUE(standin::StandInHost::sendKey('L'));
     EXPECT_TRUE(calls().empty());
     ASSERT_FALSE(host.keysReceived.empty()) << "L without Alt reaches the window";
     EXPECT_EQ(static_cast<WPARAM>('L'), host.keysReceived.back().second);
