@@ -102,6 +102,7 @@ void DialogRobot::uninstall() {
 
 void DialogRobot::clear() {
     answers_.clear();
+    standing_.clear();
     seen_.clear();
     created_.clear();
     unexpected_ = 0;
@@ -149,6 +150,13 @@ void DialogRobot::onShow(HWND window) {
         return;
     answered_.push_back(window);
     SeenDialog seen = inspect(window);
+    for (auto& rule : standing_) {
+        if (rule.first(seen)) {
+            rule.second(window, seen);
+            seen_.push_back(std::move(seen));
+            return;
+        }
+    }
     if (answers_.empty()) {
         ++unexpected_;
         seen.answer = "unexpected: Esc";

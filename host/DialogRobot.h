@@ -46,6 +46,11 @@ public:
     // Answers are used in order, one per dialog that opens. With none left, the robot
     // answers with Esc (IDCANCEL) and notes the dialog as unexpected.
     void push(Answer answer) { answers_.push_back(std::move(answer)); }
+    // Dialogs that match are answered by answer each time they show, before the queue is used
+    // and without counting as unexpected (for windows whose moment of showing is not fixed).
+    void always(std::function<bool(const SeenDialog&)> match, Answer answer) {
+        standing_.push_back({std::move(match), std::move(answer)});
+    }
     static Answer press(int id);
     static Answer leave();  // records the dialog and lets it run on its own
 
@@ -65,6 +70,7 @@ private:
     HHOOK hook_ = nullptr;
     HHOOK showHook_ = nullptr;
     std::deque<Answer> answers_;
+    std::vector<std::pair<std::function<bool(const SeenDialog&)>, Answer>> standing_;
     std::vector<SeenDialog> seen_;
     std::vector<std::string> created_;
     std::vector<HWND> answered_;

@@ -38,6 +38,8 @@ void StandInHost::reset(const std::string& mailboxRoot) {
     mailboxRoot_ = mailbox_->root();
     busy = false;
     refuseMove = nullptr;
+    onMove = nullptr;
+    moveSeconds = 0;
     commands.clear();
     moves.clear();
     callbacksCalled.clear();
@@ -311,6 +313,8 @@ const char* StandInHost::folderGetSelectEntry(HWND handle, BOOL first) {
 }
 
 BOOL StandInHost::moveMail(const char* entry, const char* folder) {
+    LARGE_INTEGER start, end, frequency;
+    QueryPerformanceCounter(&start);
     MoveRequest request;
     request.entry = entry ? entry : "";
     request.folderGiven = folder != nullptr;
@@ -318,6 +322,11 @@ BOOL StandInHost::moveMail(const char* entry, const char* folder) {
     if (entry && mailbox_ && !(refuseMove && refuseMove(request.entry, request.folder)))
         request.done = !mailbox_->moveMessage(request.entry, request.folder).empty();
     moves.push_back(request);
+    if (onMove)
+        onMove(request);
+    QueryPerformanceCounter(&end);
+    QueryPerformanceFrequency(&frequency);
+    moveSeconds += static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
     return request.done ? TRUE : FALSE;
 }
 

@@ -89,6 +89,10 @@ public:
     // Behaviour switches for tests and scripts.
     bool busy = false;
     std::function<bool(const std::string& entry, const std::string& folder)> refuseMove;
+    // Called after each move request has been answered (tests press buttons from here).
+    std::function<void(const MoveRequest& request)> onMove;
+    // Time spent inside moveMail, onMove included, in seconds.
+    double moveSeconds = 0;
 
     // What the plug-in asked of the host.
     std::vector<RegisteredCommand> commands;
