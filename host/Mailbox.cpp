@@ -147,7 +147,12 @@ std::string Mailbox::addMessage(const std::string& folder, const std::string& co
     return entry;
 }
 
-std::string Mailbox::moveMessage(const std::string& entry, const std::string& folder) {
+std::string Mailbox::moveMessage(const std::string& requested, const std::string& folder) {
+    std::string entry = requested;
+    auto trashed = trashedFrom_.find(requested);
+    if (trashed != trashedFrom_.end() &&
+        GetFileAttributesA(messageFile(requested).c_str()) == INVALID_FILE_ATTRIBUTES)
+        entry = trashed->second;
     std::string source = parentOf(entry);
     std::string key = lastComponent(entry);
     std::string target = folder;
@@ -178,6 +183,10 @@ std::string Mailbox::moveMessage(const std::string& entry, const std::string& fo
     std::vector<MessageRecord> to = readMessageList(target);
     to.push_back({newKey, unread});
     writeMessageList(target, to);
+    if (trashed != trashedFrom_.end() && entry != requested)
+        trashedFrom_.erase(trashed);
+    if (isTrashPath(target))
+        trashedFrom_[requested] = newEntry;
     return newEntry;
 }
 

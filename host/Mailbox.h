@@ -3,6 +3,7 @@
 // folder's message list of "<key>=<16 Base64 characters>" records.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ public:
 
     // The host's move: the message file and its list record go from the entry's folder into
     // folder (a folder path), or into the trash of the entry's account when folder is empty.
+    // A message the host put in the trash is still found by the entry name it had before.
     // Returns the new entry name, or empty when the move could not be made.
     std::string moveMessage(const std::string& entry, const std::string& folder);
 
@@ -56,6 +58,7 @@ public:
 private:
     std::string root_;
     int nextKey_ = 1;
+    std::map<std::string, std::string> trashedFrom_;  // entry before the trash -> entry in it
 };
 
 // A fresh empty directory under the temporary folder, ending with a backslash.
