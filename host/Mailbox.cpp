@@ -235,6 +235,9 @@ bool removeDirectoryTree(const std::string& path) {
     std::string dir = path;
     if (!dir.empty() && dir.back() == '\\')
         dir.pop_back();
+    // An empty path, or a drive's root, would name the root of a whole drive.
+    if (dir.size() < 3)
+        return false;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {

@@ -1,6 +1,6 @@
 #include "plugin/core/Plugin.h"
+#include "plugin/ui/SettingsSheet.h"
 
-// The settings sheet is not wired in yet.
-extern "C" INT_PTR WINAPI APCSetup(HWND) {
-    return 0;
+extern "C" INT_PTR WINAPI APCSetup(HWND parent) {
+    return corvane::guarded(static_cast<INT_PTR>(-1), [parent] { return corvane::ShowSettingsSheet(parent); });
 }

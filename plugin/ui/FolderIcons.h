@@ -1,0 +1,16 @@
+// The five folder icons of the settings dialogs, indexed by FolderKind - 1.
+#pragma once
+
+#include <windows.h>
+
+namespace corvane {
+
+constexpr int FolderIconCount = 5;
+
+// Loads the icons from the plug-in's resources (shared icons, never destroyed).
+void loadFolderIcons();
+
+// The icon of a folder kind, or none for a kind outside Inbox .. UserFolder.
+HICON folderIcon(int kind);
+
+}  // namespace corvane

@@ -1,0 +1,153 @@
+// Pictures of every dialog for the documentation. They run only when CORVANE_SCREENSHOT_DIR
+// names the (Unix) folder to write them to; scripts/screenshots.sh sets it.
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "SettingsDriver.h"
+#include "TestSupport.h"
+#include "plugin/resources/resource.h"
+
+using namespace testing_support;
+using standin::DialogRobot;
+
+namespace {
+
+const char* screenshotDir() {
+    return getenv("CORVANE_SCREENSHOT_DIR");
+}
+
+void letPaint() {
+    for (int i = 0; i < 5; ++i) {
+        standin::StandInHost::pumpMessages();
+        Sleep(60);
+    }
+}
+
+// Grabs a part of the X screen around the windows (a dropped-down list is a window of its own).
+void capture(const char* name, std::initializer_list<HWND> windows) {
+    letPaint();
+    RECT area = {};
+    bool first = true;
+    for (HWND window : windows) {
+        RECT rect;
+        if (!window || !IsWindowVisible(window) || !GetWindowRect(window, &rect))
+            continue;
+        if (first)
+            area = rect;
+        else
+            UnionRect(&area, &area, &rect);
+        first = false;
+    }
+    InflateRect(&area, 2, 2);
+    // The script that runs the tests grabs the screen when a request file appears and
+    // removes the file when the picture is written.
+    std::string request = winPath(std::string(screenshotDir()) + "/.request");
+    std::string text = std::to_string(area.right - area.left) + "x" + std::to_string(area.bottom - area.top) + "+" +
+                       std::to_string(area.left) + "+" + std::to_string(area.top) + " " + name + "\n";
+    ASSERT_TRUE(standin::Mailbox::writeFile(request, text));
+    for (int i = 0; i < 200 && GetFileAttributesA(request.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(request.c_str())) << "no picture taken for " << name;
+}
+
+class Screenshots : public PluginTest {
+protected:
+    void SetUp() override {
+        if (!screenshotDir())
+            GTEST_SKIP() << "CORVANE_SCREENSHOT_DIR is not set";
+        PluginTest::SetUp();
+        standin::Mailbox& mailbox = host.mailbox();
+        mailbox.createAccount("Main", "IO001002T");
+        mailbox.createUserFolder("Main", "001", "仕事");
+        mailbox.createUserFolder("Main", "002", "メーリングリスト", "005006");
+        mailbox.createUserFolder("Main\\User002.box", "005", "開発者会議");
+        mailbox.createUserFolder("Main\\User002.box", "006", "お知らせ");
+        const char* rules[] = {
+            "2: [dev-ml]: Subject::: 0: 0: Main\\User002.box\\User005.box",
+            "2: boss@example.jp: From::: 0: 0: Main\\User001.box",
+            "1: ^X-Spam-Flag:: YES: : 0: 1: Main\\Trash.box",
+            "0: 請求書: : 1: 0: Main\\User001.box",
+            "2: news: X-Ml-Name::: 0: 0: Main\\User002.box\\User006.box",
+            "0: 下書き: : 0: 0: Main\\Outbox.box",
+        };
+        for (size_t i = 0; i < sizeof rules / sizeof rules[0]; ++i)
+            WritePrivateProfileStringA("Rule", ("rule" + std::to_string(i + 1)).c_str(),
+                                       (std::string("\"") + rules[i] + "\"").c_str(),
+                                       (mailbox.root() + "Main\\corvane.ini").c_str());
+        startPlugin();
+        folder = host.createFolderWindow("Main", "Main\\Inbox.box");
+        plugin.APCFolderCreate(folder);
+    }
+
+    // A skipped test was never set up: there is nothing to tear down (and no folder to remove).
+    void TearDown() override {
+        if (screenshotDir())
+            PluginTest::TearDown();
+    }
+
+    INT_PTR runSheet(std::function<void(const SheetDriver&)> body) {
+        robot.push(drive([body](HWND sheet) { body(SheetDriver{sheet}); }));
+        return plugin.APCSetup(folder);
+    }
+
+    void editorPicture(const SheetDriver& sheet, int button, const char* name) {
+        robot.push(drive([name](HWND dialog) {
+            HWND combo = GetDlgItem(dialog, IDC_DEST_FOLDER);
+            SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+            COMBOBOXINFO info = {};
+            info.cbSize = sizeof info;
+            GetComboBoxInfo(combo, &info);
+            capture(name, {dialog, info.hwndList});
+            SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+            EditorDriver{dialog}.cancel();
+        }));
+        if (button == IDC_RULE_EDIT)
+            sheet.select(4);
+        sheet.click(button);
+    }
+
+    HWND folder = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Screenshots, AboutBox) {
+    robot.push(drive([](HWND dialog) {
+        capture("about", {dialog});
+        EndDialog(dialog, IDOK);
+    }));
+    plugin.APCVersionInfo(folder);
+}
+
+INT_PTR CALLBACK plainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+// The progress dialog's template as the plug-in carries it (a run ends too soon to be caught).
+TEST_F(Screenshots, ProgressDialog) {
+    robot.push(drive([](HWND dialog) {
+        SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, 40, 0);
+        capture("progress", {dialog});
+        EndDialog(dialog, IDCANCEL);
+    }));
+    DialogBoxParamA(plugin.module(), MAKEINTRESOURCEA(IDD_PROGRESS), folder, plainDialogProc, 0);
+}
+
+TEST_F(Screenshots, SettingsDialogs) {
+    runSheet([this](const SheetDriver& sheet) {
+        sheet.select(2);
+        capture("rules-page", {sheet.sheet});
+        editorPicture(sheet, IDC_RULE_NEW, "rule-editor-new");
+        editorPicture(sheet, IDC_RULE_EDIT, "rule-editor-edit");
+        HWND options = sheet.showOptions();
+        CheckDlgButton(options, IDC_REPORT_RESULT, BST_CHECKED);
+        capture("options-page", {sheet.sheet});
+        robot.push(drive([](HWND dialog) {
+            capture("import-confirm", {dialog});
+            EndDialog(dialog, IDCANCEL);
+        }));
+        SendMessageA(options, WM_COMMAND, MAKEWPARAM(IDC_IMPORT_HOST_RULES, BN_CLICKED), 0);
+        sheet.cancel();
+    });
+}

@@ -1,0 +1,55 @@
+// Drives the settings sheet and the rule editor from inside their own modal loops: a robot
+// answer starts a one-shot timer, and the timer runs the test's body with the dialog, so that
+// the body may click buttons that open further dialogs and boxes and wait for them.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/DialogRobot.h"
+
+namespace testing_support {
+
+standin::DialogRobot::Answer drive(std::function<void(HWND)> body);
+
+struct SheetDriver {
+    HWND sheet = nullptr;
+
+    HWND rulesPage() const;
+    HWND list() const;
+    // Clicks a button of the rules page and returns when its work (and any dialog) is done.
+    void click(int id) const;
+    void doubleClick() const;
+    void select(int row) const;
+    int selected() const;
+    // "target|text|destination" for each row.
+    std::vector<std::string> rows() const;
+    int image(int row) const;  // the destination cell's image
+    int columns() const;
+    HWND showOptions() const;
+    void ok() const;
+    void cancel() const;
+};
+
+struct EditorDriver {
+    HWND dialog = nullptr;
+
+    void target(int radio) const;  // checks one radio and clicks it
+    void header(const char* text) const;
+    void search(const char* text) const;
+    void folder(const char* title) const;
+    void check(int id, bool on) const;
+    bool checked(int id) const;
+    bool enabled(int id) const;
+    int folderSelection() const;
+    std::vector<std::string> folderItems() const;  // "title depth kind"
+    void ok() const;
+    void cancel() const;
+};
+
+}  // namespace testing_support
