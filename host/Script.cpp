@@ -5,6 +5,9 @@
 
 #include "host/PluginModule.h"
 #include "host/StandInHost.h"
+#include "plugin/common/StrUtil.h"
+#include "plugin/distribute/MailboxPaths.h"
+#include "tools/check/Preview.h"
 #include "tools/sample/SampleMailbox.h"
 
 namespace standin {
@@ -38,6 +41,18 @@ std::string escapeText(const std::string& text) {
     return out;
 }
 
+// At most maxBytes of a Shift-JIS text, never half a character.
+std::string sjisPrefix(const std::string& text, size_t maxBytes) {
+    size_t end = 0;
+    while (end < text.size()) {
+        size_t next = end + (corvane::isSjisLeadByte(static_cast<unsigned char>(text[end])) ? 2 : 1);
+        if (next > maxBytes || next > text.size())
+            break;
+        end = next;
+    }
+    return text.substr(0, end);
+}
+
 // FNV-1a: enough to tell whether a message file changed.
 std::string hashOf(const std::string& bytes) {
     unsigned long long hash = 1469598103934665603ULL;
@@ -66,13 +81,76 @@ void hashMessages(const std::string& root, const std::string& relative, std::map
     FindClose(find);
 }
 
+// Screenshots of the dialogs a script passes through: when a dialog has been shown and
+// painted, the script asks the screen grabber outside Wine for a picture of its rectangle
+// (a request file in the screenshot folder) and waits for it before it answers the dialog.
+class Photographer {
+public:
+    static Photographer& get() {
+        static Photographer photographer;
+        return photographer;
+    }
+    void enable(const std::string& folder) { folder_ = folder; }
+    bool enabled() const { return !folder_.empty(); }
+
+    DialogRobot::Answer then(DialogRobot::Answer next) {
+        if (!enabled())
+            return next;
+        return [this, next](HWND dialog, SeenDialog& seen) {
+            pending_[dialog] = next;
+            seen.answer = "screenshot, then answered";
+            SetTimer(dialog, kTimer, 400, onTimer);
+        };
+    }
+
+private:
+    static const UINT_PTR kTimer = 0x5CA7;
+
+    static void CALLBACK onTimer(HWND dialog, UINT, UINT_PTR id, DWORD) {
+        KillTimer(dialog, id);
+        Photographer& self = get();
+        auto it = self.pending_.find(dialog);
+        if (it == self.pending_.end())
+            return;
+        DialogRobot::Answer next = std::move(it->second);
+        self.pending_.erase(it);
+        self.shoot(dialog);
+        SeenDialog ignored;
+        if (next)
+            next(dialog, ignored);
+    }
+
+    void shoot(HWND dialog) {
+        RECT rect = {};
+        GetWindowRect(dialog, &rect);
+        char name[32];
+        snprintf(name, sizeof name, "demo-%02d", ++count_);
+        std::string request = folder_ + ".request";
+        char text[128];
+        snprintf(text, sizeof text, "%ldx%ld+%ld+%ld %s\n", rect.right - rect.left, rect.bottom - rect.top, rect.left,
+                 rect.top, name);
+        Mailbox::writeFile(request, text);
+        for (int i = 0; i < 100 && GetFileAttributesA(request.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+            Sleep(50);
+        DeleteFileA(request.c_str());
+    }
+
+    std::string folder_;
+    std::map<HWND, DialogRobot::Answer> pending_;
+    int count_ = 0;
+};
+
+bool isProgressDialog(const SeenDialog& seen) {
+    return !seen.messageBox && seen.control(1021) != nullptr;
+}
+
 class ScriptRunner {
 public:
     explicit ScriptRunner(std::string exeDir) : exeDir_(std::move(exeDir)) {}
 
     ScriptResult run(const std::vector<std::string>& lines) {
         StandInHost& host = StandInHost::get();
-        host.robot().install();
+        prepareRobot();
         for (const std::string& line : lines) {
             std::istringstream words(line);
             Args args;
@@ -101,6 +179,14 @@ private:
 
     void say(const std::string& text) { result_.report.push_back(text); }
     StandInHost& host() { return StandInHost::get(); }
+
+    // Progress dialogs run on their own; the first of each run is photographed when asked.
+    void prepareRobot() {
+        host().robot().install();
+        host().robot().always(isProgressDialog, [](HWND dialog, SeenDialog& seen) {
+            Photographer::get().then(DialogRobot::leave())(dialog, seen);
+        });
+    }
 
     void reportBoxes(size_t from) {
         const auto& seen = host().robot().seen();
@@ -131,14 +217,18 @@ private:
             {"command", &ScriptRunner::command},       {"snapshot", &ScriptRunner::snapshot},
             {"compare-snapshot", &ScriptRunner::compareSnapshot}, {"moves", &ScriptRunner::moves},
             {"expect-unanswered", &ScriptRunner::expectUnanswered},
+            {"screenshots", &ScriptRunner::screenshots}, {"preview", &ScriptRunner::preview},
+            {"check-moves", &ScriptRunner::checkMoves},
         };
         auto it = verbs.find(args[0]);
         if (it == verbs.end()) {
             say("unknown command: " + args[0]);
             return false;
         }
-        if (args[0] != "mailbox" && !host().hasMailbox())
+        if (args[0] != "mailbox" && !host().hasMailbox()) {
             host().reset(makeTempDirectory("standhost") + "Mailbox\\");
+            prepareRobot();
+        }
         host().plugin = &plugin_;
         return (this->*(it->second))(args);
     }
@@ -155,7 +245,7 @@ private:
     bool mailbox(const Args& args) {
         std::string root = args.size() > 1 && args[1] != "temp" ? args[1] : makeTempDirectory("standhost") + "Mailbox\\";
         host().reset(root);
-        host().robot().install();
+        prepareRobot();
         say("mailbox " + host().mailbox().root());
         return true;
     }
@@ -276,7 +366,8 @@ private:
                 continue;
             }
             auto it = names.find(args[i]);
-            host().robot().push(DialogRobot::press(it != names.end() ? it->second : std::stoi(args[i])));
+            host().robot().push(
+                Photographer::get().then(DialogRobot::press(it != names.end() ? it->second : std::stoi(args[i]))));
         }
         return true;
     }
@@ -351,6 +442,80 @@ private:
         return true;
     }
 
+    // screenshots: photograph the dialogs from here on, when a grabber runs (the folder is the
+    // Unix path in CORVANE_SCREENSHOT_DIR, seen through Wine's Z: drive).
+    bool screenshots(const Args&) {
+        const char* folder = getenv("CORVANE_SCREENSHOT_DIR");
+        if (!folder || !*folder) {
+            say("screenshots: no grabber");
+            return true;
+        }
+        std::string path = std::string("Z:") + folder + "\\";
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        Photographer::get().enable(path);
+        say("screenshots into " + std::string(folder));
+        return true;
+    }
+
+    // preview: what the rules will do with the current folder's messages, worked out apart
+    // from the plug-in by the rules checker, to be compared with the real run.
+    bool preview(const Args&) {
+        HostWindow* window = folder_ ? host().window(folder_) : nullptr;
+        if (!window)
+            return false;
+        prediction_ = corvane::previewFolder(host().mailbox().root(), window->folderPath, false);
+        int moving = 0;
+        for (const corvane::MessageVerdict& verdict : prediction_.messages)
+            moving += verdict.outcome == corvane::Outcome::Moves;
+        say("preview: " + std::to_string(prediction_.messages.size()) + " messages, " + std::to_string(moving) +
+            " to move" + (prediction_.refusal.empty() ? "" : ", refused: " + prediction_.refusal));
+        return prediction_.refusal.empty();
+    }
+
+    // check-moves: the host's moves since the snapshot, message by message, against the
+    // preview: a table of what moved where by which rule, and a failure on any difference.
+    bool checkMoves(const Args&) {
+        std::map<std::string, const MoveRequest*> moved;
+        for (size_t i = moveMark_; i < host().moves.size(); ++i)
+            moved[host().moves[i].entry] = &host().moves[i];
+        int differences = 0, count = 0;
+        std::map<int, int> perRule;
+        say("  key       rule  destination                      subject");
+        for (const corvane::MessageVerdict& verdict : prediction_.messages) {
+            auto it = moved.find(verdict.entry);
+            bool predicted = verdict.outcome == corvane::Outcome::Moves;
+            std::string actual;
+            if (it != moved.end())
+                actual = it->second->folderGiven ? it->second->folder : "(trash)";
+            std::string expected = predicted ? verdict.destination : "";
+            if (predicted && corvane::classifyFolderPath(expected.c_str()) == corvane::Trash)
+                expected = "(trash)";
+            bool same = actual == expected && (it == moved.end() || it->second->done);
+            if (!same)
+                ++differences;
+            if (predicted || !same) {
+                char line[512];
+                snprintf(line, sizeof line, "  %-8s  %4d  %-32s %s%s", verdict.key.c_str(), verdict.rule,
+                         (actual.empty() ? "(stays)" : actual).c_str(), sjisPrefix(verdict.subject, 40).c_str(),
+                         same ? "" : "   <- DIFFERS from the preview");
+                say(line);
+                ++count;
+                ++perRule[verdict.rule];
+            }
+            moved.erase(verdict.entry);
+        }
+        for (const auto& extra : moved) {
+            say("  unexpected move: " + extra.first);
+            ++differences;
+        }
+        for (const auto& rule : perRule)
+            say("  rule " + std::to_string(rule.first) + ": " + std::to_string(rule.second) + " messages");
+        say("moves checked: " + std::to_string(count) + " moved, " + std::to_string(differences) + " differences");
+        return differences == 0;
+    }
+
     bool expectUnanswered(const Args&) {
         say("robot: " + std::to_string(host().robot().pendingAnswers()) + " answers left, " +
             std::to_string(host().robot().unexpected()) + " unexpected dialogs");
@@ -363,6 +528,7 @@ private:
     HWND folder_ = nullptr;
     std::map<std::string, std::map<std::string, std::string>> snapshots_;
     size_t moveMark_ = 0;
+    corvane::PreviewResult prediction_;
 };
 
 }  // namespace

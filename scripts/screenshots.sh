@@ -12,18 +12,8 @@ cmake --build --preset win64 >/dev/null
 source scripts/wine-env.sh
 wine_prepare_prefix
 wine_ensure_display
-grabber() {
-  while true; do
-    if [ -f "$out/.request" ]; then
-      read -r geometry name < "$out/.request"
-      import -window root -crop "$geometry" +repage "$out/$name.png"
-      rm -f "$out/.request"
-    fi
-    sleep 0.1
-  done
-}
-grabber &
-grabber_pid=$!
-trap 'kill $grabber_pid 2>/dev/null || true; wine_stop_display' EXIT
+source scripts/grabber.sh
+start_grabber "$out"
+trap 'stop_grabber; wine_stop_display' EXIT
 CORVANE_SCREENSHOT_DIR="$out" wine_exec build/win64/tests/windows/corvane_wine_tests.exe --gtest_filter='Screenshots.*'
 ls -l "$out"

@@ -137,7 +137,8 @@ private:
         } else if (roll < 50) {
             kind = "spam";
             header = "From: offer" + std::to_string(i) + "@promo.example.biz\r\nTo: main@example.co.jp\r\n" +
-                     "Subject: 【未承諾広告※】今だけ特別価格\r\nX-Spam-Flag: YES\r\nX-Mailer: BulkMailer 3.1\r\n";
+                     "Subject: 【未承諾広告※】今だけ特別価格\r\n" + (i % 2 ? "X-Spam-Flag: YES\r\n" : "") +
+                     "X-Mailer: BulkMailer 3.1\r\n";
             iso = false;
         } else if (roll < 58) {
             kind = "family";
