@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes the release package and checks it: the files it must hold, the user guide as valid
+# Shift-JIS with CR LF line ends, and the version resources of both DLLs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+output=$(bash scripts/release.sh)
+zip=${output%%$'\n'*}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unzip -q "$zip" -d "$work"
+dir=$work/corvane-1.1.1
+status=0
+for file in corvane.dll gantrel.dll readme.txt corvane-check.exe corvane-check.txt \
+            licenses/Oniguruma.txt licenses/GCC-runtime.txt licenses/mingw-w64.txt; do
+  [ -s "$dir/$file" ] || { echo "missing: $file"; status=1; }
+done
+for guide in readme.txt corvane-check.txt; do
+  iconv -f CP932 -t UTF-8 "$dir/$guide" >/dev/null 2>&1 || { echo "$guide is not valid Shift-JIS"; status=1; }
+  lines=$(tr -cd '\n' < "$dir/$guide" | wc -c)
+  crlf=$(grep -c $'\r$' "$dir/$guide" || true)
+  [ "$lines" -gt 0 ] && [ "$lines" -eq "$crlf" ] || { echo "$guide: $crlf of $lines lines end with CR LF"; status=1; }
+done
+check_version() {
+  strings -el -n 3 "$dir/$1" | grep -qx "$2" || { echo "$1 has no version resource $2"; status=1; }
+}
+check_version corvane.dll 1.1.1
+check_version gantrel.dll 1.0
+[ $status -eq 0 ] && echo "release package ok: $(unzip -l "$zip" | tail -n 1)"
+exit $status
