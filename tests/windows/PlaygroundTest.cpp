@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "host/Playground.h"
 #include "plugin/resources/resource.h"
@@ -100,8 +101,19 @@ TEST_F(Playground, DistributeFromTheMenuMovesTheSelectedMessagesAndRefreshesTheL
     for (size_t i = 0; i < chosen.size(); ++i)
         EXPECT_EQ(sample_.inbox + "\\" + chosen[i], handedOut[i]);
 
+    // The plug-in's item in the host's メール pop-up, chosen as the menu does.
+    HMENU mail = GetSubMenu(GetMenu(main_), 2);
+    UINT distributeItem = 0;
+    for (int i = 0; i < GetMenuItemCount(mail); ++i) {
+        char label[128] = {};
+        GetMenuStringA(mail, static_cast<UINT>(i), label, sizeof label, MF_BYPOSITION);
+        if (std::string(label) == "選択メールのCorvane")
+            distributeItem = GetMenuItemID(mail, i);
+    }
+    ASSERT_EQ(static_cast<UINT>(host.commands[0].id), distributeItem);
     robot.push(DialogRobot::press(IDOK));
-    SendMessageA(main_, WM_COMMAND, MAKEWPARAM(host.commands[0].id, 0), 0);
+    PostMessageA(main_, WM_COMMAND, MAKEWPARAM(distributeItem, 0), 0);
+    standin::StandInHost::pumpMessages();
 
     int moved = 0;
     for (const standin::MoveRequest& move : host.moves) {
@@ -116,6 +128,30 @@ TEST_F(Playground, DistributeFromTheMenuMovesTheSelectedMessagesAndRefreshesTheL
         if (move.done) {
             EXPECT_EQ(after.end(), std::find(after.begin(), after.end(), keyOf(move.entry))) << move.entry;
         }
+}
+
+// A picture of the playground for the documentation, when CORVANE_SCREENSHOT_DIR names the
+// folder a screen grabber watches (scripts/screenshots.sh).
+TEST_F(Playground, Screenshot) {
+    const char* folder = getenv("CORVANE_SCREENSHOT_DIR");
+    if (!folder)
+        GTEST_SKIP() << "CORVANE_SCREENSHOT_DIR is not set";
+    SetWindowPos(main_, HWND_TOP, 20, 20, 1000, 560, SWP_SHOWWINDOW);
+    std::vector<std::string> keys = playground_->listedKeys(main_);
+    ASSERT_GE(keys.size(), 8u);
+    playground_->selectMessages(main_, {keys[1], keys[2], keys[5]});
+    SetForegroundWindow(main_);
+    SetFocus(playground_->pane(main_)->list);
+    standin::StandInHost::pumpFor(600);
+    RECT rect = {};
+    GetWindowRect(main_, &rect);
+    std::string request = testing_support::winPath(std::string(folder) + "/.request");
+    std::string text = std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top) + "+" +
+                       std::to_string(rect.left) + "+" + std::to_string(rect.top) + " playground\n";
+    ASSERT_TRUE(standin::Mailbox::writeFile(request, text));
+    for (int i = 0; i < 200 && GetFileAttributesA(request.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(request.c_str())) << "no picture taken";
 }
 
 }  // namespace
