@@ -82,6 +82,17 @@ TEST_F(Playground, ChoosingAFolderSwitchesTheCurrentFolderAndItsList) {
         EXPECT_EQ(listKeys(folder.path), playground_->listedKeys(main_)) << folder.path;
     }
     EXPECT_FALSE(playground_->selectFolder(main_, "Nowhere\\User999.box"));
+
+    // Mail that arrived behind the window's back shows after 最新の情報に更新.
+    ASSERT_TRUE(playground_->selectFolder(main_, sample_.inbox));
+    size_t listed = playground_->listedKeys(main_).size();
+    std::string arrived = keyOf(host.mailbox().addMessage(sample_.inbox, "From: a@example.jp\r\nSubject: new\r\n\r\n", false, "90000001"));
+    EXPECT_EQ(listed, playground_->listedKeys(main_).size());
+    SendMessageA(main_, WM_COMMAND, MAKEWPARAM(standin::kPlaygroundRefresh, 1), 0);
+    std::vector<std::string> keys = playground_->listedKeys(main_);
+    ASSERT_EQ(listed + 1, keys.size());
+    EXPECT_EQ(arrived, keys.back());
+    EXPECT_EQ(sample_.inbox, host.folderGetCurrentFolder(main_)) << "the current folder stays";
 }
 
 TEST_F(Playground, DistributeFromTheMenuMovesTheSelectedMessagesAndRefreshesTheList) {
