@@ -86,8 +86,8 @@ TEST_F(Playground, ChoosingAFolderSwitchesTheCurrentFolderAndItsList) {
     // Mail that arrived behind the window's back shows after 最新の情報に更新.
     ASSERT_TRUE(playground_->selectFolder(main_, sample_.inbox));
     size_t listed = playground_->listedKeys(main_).size();
-    std::string arrived =
-        keyOf(host.mailbox().addMessage(sample_.inbox, "From: a@example.jp\r\nSubject: new\r\n\r\n", false, "90000001"));
+    const char message[] = "From: a@example.jp\r\nSubject: new\r\n\r\n";
+    std::string arrived = keyOf(host.mailbox().addMessage(sample_.inbox, message, false, "90000001"));
     EXPECT_EQ(listed, playground_->listedKeys(main_).size());
     SendMessageA(main_, WM_COMMAND, MAKEWPARAM(standin::kPlaygroundRefresh, 1), 0);
     std::vector<std::string> keys = playground_->listedKeys(main_);
