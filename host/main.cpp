@@ -1,13 +1,16 @@
 // standhost.exe: the stand-in host program.
 //   standhost [--script FILE] [--report FILE]
+//   standhost --playground [--mailbox DIR]
 // Without a script it runs the start-up check: load the plug-in beside it, start it, show the
-// about box, clean up. The report goes to standard output and, if asked, to a file.
+// about box, clean up. The report goes to standard output and, if asked, to a file. The
+// playground is the host used by hand, on a mailbox root or a fresh sample mailbox.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
 #include "host/Mailbox.h"
+#include "host/Playground.h"
 #include "host/Script.h"
 
 namespace {
@@ -34,19 +37,32 @@ std::string exeDirectory() {
 int main(int argc, char** argv) {
     std::string scriptText = kDefaultScript;
     std::string reportPath;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool playground = false;
+    std::string mailboxDir;
+    for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
-        if (option == "--script") {
+        if (option == "--playground") {
+            playground = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            break;
+        ++i;
+        if (option == "--mailbox") {
+            mailboxDir = argv[i];
+        } else if (option == "--script") {
             bool exists = false;
-            scriptText = standin::Mailbox::readFile(argv[i + 1], &exists);
+            scriptText = standin::Mailbox::readFile(argv[i], &exists);
             if (!exists) {
-                fprintf(stderr, "standhost: cannot read %s\n", argv[i + 1]);
+                fprintf(stderr, "standhost: cannot read %s\n", argv[i]);
                 return 2;
             }
         } else if (option == "--report") {
-            reportPath = argv[i + 1];
+            reportPath = argv[i];
         }
     }
+    if (playground)
+        return standin::runPlayground(exeDirectory(), mailboxDir);
     standin::ScriptResult result = standin::runScript(standin::splitLines(scriptText), exeDirectory());
     std::string report;
     for (const std::string& line : result.report)

@@ -15,5 +15,5 @@ wine_ensure_display
 source scripts/grabber.sh
 start_grabber "$out"
 trap 'stop_grabber; wine_stop_display' EXIT
-CORVANE_SCREENSHOT_DIR="$out" wine_exec build/win64/tests/windows/corvane_wine_tests.exe --gtest_filter='Screenshots.*'
+CORVANE_SCREENSHOT_DIR="$out" wine_exec build/win64/tests/windows/corvane_wine_tests.exe --gtest_filter='Screenshots.*:Playground.Screenshot'
 ls -l "$out"
