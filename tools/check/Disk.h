@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ enum class ReadStatus { Ok, Missing, Failed };
 // Reads the file into out, at most cap bytes when cap is not 0. Missing: no such file or it is
 // a directory; Failed: it exists but could not be read.
 ReadStatus readDiskFile(const std::string& path, std::string& out, size_t cap = 0);
+
+// Reads an open file to its end (or cap bytes when cap is not 0) into out, and closes it.
+ReadStatus readOpenFile(FILE* file, std::string& out, size_t cap);
 
 // Whether a file or directory exists at the path (what GetFileAttributesA tells).
 bool diskPathExists(const std::string& path);

@@ -92,21 +92,7 @@ ReadStatus readDiskFile(const std::string& path, std::string& out, size_t cap) {
     FILE* file = fopen(native.c_str(), "rb");
     if (!file)
         return ReadStatus::Failed;
-    char buffer[65536];
-    bool failed = false;
-    while (cap == 0 || out.size() < cap) {
-        size_t want = sizeof buffer;
-        if (cap && cap - out.size() < want)
-            want = cap - out.size();
-        size_t got = fread(buffer, 1, want, file);
-        out.append(buffer, got);
-        if (got < want) {
-            failed = ferror(file) != 0;
-            break;
-        }
-    }
-    fclose(file);
-    return failed ? ReadStatus::Failed : ReadStatus::Ok;
+    return readOpenFile(file, out, cap);
 }
 
 bool diskPathExists(const std::string& path) {
