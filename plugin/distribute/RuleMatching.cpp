@@ -241,7 +241,18 @@ bool regexSearch(const char* text, size_t length, OnigRegex regex) {
         return false;
     const OnigUChar* start = reinterpret_cast<const OnigUChar*>(text);
     const OnigUChar* end = start + length;
-    int result = onig_search(regex, start, end, start, end, nullptr, ONIG_OPTION_NONE);
+    // Oniguruma bounds the retries of a match at one start place but not of the whole search,
+    // so an expression that backtracks at every place of a 64 KB message could take seconds.
+    OnigMatchParam* param = onig_new_match_param();
+    int result;
+    if (param) {
+        onig_initialize_match_param(param);
+        onig_set_retry_limit_in_search_of_match_param(param, kRegexRetryLimitInSearch);
+        result = onig_search_with_param(regex, start, end, start, end, nullptr, ONIG_OPTION_NONE, param);
+        onig_free_match_param(param);
+    } else {
+        result = onig_search(regex, start, end, start, end, nullptr, ONIG_OPTION_NONE);
+    }
     if (result >= 0)
         return true;
     if (result != ONIG_MISMATCH) {

@@ -50,6 +50,11 @@ OnigRegex compileRuleRegex(const char* searchText, size_t length);
 void compileRules(RuleList& rules);
 void releaseRules(RuleList& rules);
 
+// The most backtracking steps one search of a message may take, all start places together:
+// as many as Oniguruma allows one match at a single place. A search that needs more counts as
+// no match.
+constexpr unsigned long kRegexRetryLimitInSearch = 10000000;
+
 // Whether the regular expression matches somewhere in [text, text + length). A null handle
 // or a search error counts as no match.
 bool regexSearch(const char* text, size_t length, OnigRegex regex);
