@@ -9,15 +9,6 @@ const char kMovedFormat[] = "%d件振り分けました";
 
 class Distribute : public SortingTest {
 protected:
-    // count messages in the inbox that rule 6 (the invoice expression) sends to Work.
-    std::vector<std::string> addInvoices(int count, bool everySecondUnread = false) {
-        std::vector<std::string> entries;
-        for (int i = 0; i < count; ++i)
-            entries.push_back(mailbox().addMessage(
-                kInbox, "From: shop@example.com\r\nSubject: Invoice #" + std::to_string(i) + "\r\n\r\nbody\r\n",
-                everySecondUnread && i % 2 == 1));
-        return entries;
-    }
 
     // Closes the record (which saves its rules), writes new rules and opens it again.
     void reopen(const corvane::RuleList& rules, bool unreadMail = false, bool reportResult = true) {

@@ -47,14 +47,6 @@ const char kQuestion[] = "%d通の振り分け記録があります.\n途中で�
 
 class Faults : public SortingTest {
 protected:
-    std::vector<std::string> addInvoices(int count, bool everySecondUnread = false) {
-        std::vector<std::string> entries;
-        for (int i = 0; i < count; ++i)
-            entries.push_back(mailbox().addMessage(
-                kInbox, "From: shop@example.com\r\nSubject: Invoice #" + std::to_string(i) + "\r\n\r\nbody\r\n",
-                everySecondUnread && i % 2 == 1));
-        return entries;
-    }
 
     void freshRobot() {
         robot.clear();

@@ -149,6 +149,17 @@ protected:
 
     standin::Mailbox& mailbox() { return host.mailbox(); }
 
+    // count invoice messages in the inbox, the kind an invoice rule sends to Work.
+    std::vector<std::string> addInvoices(int count, bool everySecondUnread = false) {
+        std::vector<std::string> entries;
+        for (int i = 0; i < count; ++i)
+            entries.push_back(mailbox().addMessage(
+                kInbox, "From: shop@example.com\r\nSubject: Invoice #" + std::to_string(i) + "\r\n\r\nbody\r\n",
+                everySecondUnread && i % 2 == 1));
+        return entries;
+    }
+
+
     // Rules and options into the account's "corvane.ini", as the settings sheet leaves them.
     void writeRules(const corvane::RuleList& rules, bool unreadMail, bool reportResult) {
         corvane::FolderContext context;

@@ -319,6 +319,15 @@ std::string renderPreviewText(const PreviewResult& result) {
     return out;
 }
 
+// A text field, or null when the text is empty.
+static void writeTextOrNull(JsonWriter& json, const char* key, const std::string& text) {
+    json.key(key);
+    if (text.empty())
+        json.null();
+    else
+        json.value(text);
+}
+
 std::string renderPreviewJson(const PreviewResult& result) {
     JsonWriter json;
     json.beginObject();
@@ -327,11 +336,7 @@ std::string renderPreviewJson(const PreviewResult& result) {
     json.key("rulesFile").value(result.rules.iniPath);
     json.key("unreadmail").value(result.rules.load.unreadMail);
     json.key("all").value(result.all);
-    json.key("refused");
-    if (result.refusal.empty())
-        json.null();
-    else
-        json.value(result.refusal);
+    writeTextOrNull(json, "refused", result.refusal);
     json.key("messages").beginArray();
     for (const MessageVerdict& verdict : result.messages) {
         json.beginObject();
@@ -470,11 +475,7 @@ std::string renderExplainJson(const ExplainResult& result) {
     json.key("command").value("explain");
     writeVerdictJson(json, result.verdict);
     json.key("unreadmail").value(result.unreadOption);
-    json.key("refused");
-    if (result.refusal.empty())
-        json.null();
-    else
-        json.value(result.refusal);
+    writeTextOrNull(json, "refused", result.refusal);
     json.key("rules").beginArray();
     for (const RuleExplanation& explanation : result.explanations) {
         json.beginObject();
