@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the builds and tests need on a Debian 12 machine, and fetches the
-# Oniguruma sources into third_party/ (never committed). Idempotent: fast when all is there.
+# Oniguruma sources into third_party/ (never committed), with our patches applied. Idempotent:
+# fast when all is there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export DEBIAN_FRONTEND=noninteractive
@@ -11,7 +12,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb xauth fonts-ipafont-gothic imagemagick
   googletest libbenchmark-dev libonig-dev clang libclang-rt-14-dev
-  cmake ninja-build dpkg-dev zip unzip
+  cmake ninja-build dpkg-dev patch zip unzip
 )
 
 missing=()
@@ -49,5 +50,9 @@ if [ ! -f "$onig_dir/CMakeLists.txt" ]; then
   rm -rf "$onig_dir" && mkdir -p "$onig_dir"
   tar -xzf "$tarball" -C "$onig_dir" --strip-components=1
   rm -rf "$work"
+fi
+# Our build of Oniguruma limits the work of a whole search, not only its retries.
+if ! grep -q step_limit_in_search "$onig_dir/src/oniguruma.h"; then
+  patch -p1 -s -d "$onig_dir" < "$here/patches/oniguruma-step-limit.patch"
 fi
 echo "setup: ready"

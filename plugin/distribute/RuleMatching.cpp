@@ -242,12 +242,15 @@ bool regexSearch(const char* text, size_t length, OnigRegex regex) {
     const OnigUChar* start = reinterpret_cast<const OnigUChar*>(text);
     const OnigUChar* end = start + length;
     // Oniguruma bounds the retries of a match at one start place but not of the whole search,
-    // so an expression that backtracks at every place of a 64 KB message could take seconds.
+    // so an expression that backtracks at every place of a 64 KB message could take seconds;
+    // one that never backtracks but runs to the end of the text from every place, or that
+    // compares long back references, costs as much without a single retry.
     OnigMatchParam* param = onig_new_match_param();
     int result;
     if (param) {
         onig_initialize_match_param(param);
         onig_set_retry_limit_in_search_of_match_param(param, kRegexRetryLimitInSearch);
+        onig_set_step_limit_in_search_of_match_param(param, kRegexStepLimitInSearch);
         result = onig_search_with_param(regex, start, end, start, end, nullptr, ONIG_OPTION_NONE, param);
         onig_free_match_param(param);
     } else {

@@ -55,6 +55,12 @@ void releaseRules(RuleList& rules);
 // no match.
 constexpr unsigned long kRegexRetryLimitInSearch = 10000000;
 
+// The most steps of work one search may take, all start places together: an instruction of the
+// compiled expression, or a byte that one instruction runs over or compares. An ordinary
+// rule's search of 64 KB costs under a million; a search that needs more than the limit counts
+// as no match. Needs the step limit our Oniguruma build adds (patches/).
+constexpr unsigned long kRegexStepLimitInSearch = 20000000;
+
 // Whether the regular expression matches somewhere in [text, text + length). A null handle
 // or a search error counts as no match.
 bool regexSearch(const char* text, size_t length, OnigRegex regex);

@@ -77,9 +77,12 @@ Resources measure() {
     return now;
 }
 
+DWORD soakStart = GetTickCount();
+
 void report(const char* when, int cycle, const Resources& r) {
-    std::printf("soak %s (cycle %d): handles %lu, GDI objects %lu, USER objects %lu, windows %lu, private bytes %llu\n",
-                when, cycle, static_cast<unsigned long>(r.handles), static_cast<unsigned long>(r.gdiObjects),
+    std::printf("soak %s (cycle %d, %lu s): handles %lu, GDI objects %lu, USER objects %lu, windows %lu, private bytes %llu\n",
+                when, cycle, static_cast<unsigned long>((GetTickCount() - soakStart) / 1000),
+                static_cast<unsigned long>(r.handles), static_cast<unsigned long>(r.gdiObjects),
                 static_cast<unsigned long>(r.userObjects), static_cast<unsigned long>(r.windows),
                 static_cast<unsigned long long>(r.privateBytes));
     std::fflush(stdout);
@@ -109,6 +112,7 @@ TEST_F(Soak, DISABLED_DistributeAndUndoLeaveEveryMessageAndNoResourceBehind) {
     ASSERT_GT(sorted, 100u);
 
     const int cycles = soakCycles();
+    soakStart = GetTickCount();
     Resources atTen;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         robot.clear();
@@ -129,6 +133,8 @@ TEST_F(Soak, DISABLED_DistributeAndUndoLeaveEveryMessageAndNoResourceBehind) {
         if (cycle == std::min(10, cycles)) {
             atTen = measure();
             report("start", cycle, atTen);
+        } else if (cycle % 10 == 0 && cycle != cycles) {
+            report("at", cycle, measure());
         }
     }
     Resources atEnd = measure();
