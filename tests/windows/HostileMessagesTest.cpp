@@ -113,7 +113,8 @@ TEST_F(Hostile, CraftedMessagesSortAsTheReferencePredictsAndComeBackWhole) {
 
 // Expressions that would run for seconds or minutes on a long run of one letter give up at the
 // search's limits and count as no match, so a later rule decides; short messages still match
-// them. The plug-in's time per hostile message is printed, for the record.
+// them. The run's time is printed, for the record; the cost of each search is measured by the
+// benchmarks.
 TEST_F(Hostile, ExpressionsThatWouldRunForMinutesGiveUpAndALaterRuleDecides) {
     const std::string run(0xFFFF, 'a');
     std::vector<std::string> hostileEntries, shortEntries;
@@ -139,9 +140,9 @@ TEST_F(Hostile, ExpressionsThatWouldRunForMinutesGiveUpAndALaterRuleDecides) {
     QueryPerformanceCounter(&start);
     distribute();
     QueryPerformanceCounter(&end);
-    std::printf("hostile expressions: %.0f ms per message of 64 KB, four expressions each\n",
-                1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart) /
-                    static_cast<double>(hostileEntries.size()));
+    std::printf("hostile expressions: a run over %u messages of 64 KB and 2 short ones took %.0f ms, dialogs included\n",
+                static_cast<unsigned>(hostileEntries.size()),
+                1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
 
     ASSERT_EQ(selection.size(), host.moves.size());
     MailboxState after = snapshot();
