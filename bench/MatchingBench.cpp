@@ -16,6 +16,7 @@
 #include "plugin/distribute/UnreadIndex.h"
 
 using namespace corvane;
+using corvane::reference::makeRule;
 
 namespace {
 
@@ -251,17 +252,6 @@ void BM_FoldedSearchPrepared(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_FoldedSearchPrepared)->DenseRange(0, 3);
-
-DistributeRule makeRule(int target, const char* searchText, bool matchCase, bool useRegex = false,
-                        const char* headerName = "") {
-    DistributeRule rule;
-    rule.searchTarget = target;
-    copyString(rule.searchText, searchText);
-    copyString(rule.headerName, headerName);
-    rule.matchCase = matchCase;
-    rule.useRegex = useRegex;
-    return rule;
-}
 
 // Fifty rules of every kind; most of them miss, as in a real list, so a message meets many.
 RuleList corpusRules() {

@@ -176,9 +176,10 @@ LRESULT CALLBACK DialogRobot::cbtProc(int code, WPARAM wParam, LPARAM lParam) {
         if (code == HCBT_CREATEWND) {
             CBT_CREATEWNDA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
             const CREATESTRUCTA* cs = create->lpcs;
-            if (cs && IS_INTRESOURCE(cs->lpszClass) && LOWORD(reinterpret_cast<UINT_PTR>(cs->lpszClass)) == 32770)
-                robot->created_.push_back(cs->lpszName && !IS_INTRESOURCE(cs->lpszName) ? cs->lpszName : "");
-            else if (cs && !IS_INTRESOURCE(cs->lpszClass) && strcmp(cs->lpszClass, "#32770") == 0)
+            bool dialogClass = cs && (IS_INTRESOURCE(cs->lpszClass)
+                                          ? LOWORD(reinterpret_cast<UINT_PTR>(cs->lpszClass)) == 32770
+                                          : strcmp(cs->lpszClass, "#32770") == 0);
+            if (dialogClass)
                 robot->created_.push_back(cs->lpszName && !IS_INTRESOURCE(cs->lpszName) ? cs->lpszName : "");
         } else if (code == HCBT_DESTROYWND) {
             auto& list = robot->answered_;

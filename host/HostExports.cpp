@@ -1,6 +1,7 @@
 // The host functions, exported from the executable under their decorated names (see the
 // module definition the build writes). Each counts its calls; the ones the plug-in never calls
 // answer as a host without that feature would.
+#include <mutex>
 #include <type_traits>
 
 #include "host/StandInHost.h"
@@ -10,8 +11,12 @@ using namespace corvane;
 
 namespace {
 
+// The distribution worker calls the mailbox-root function from its own thread.
+std::mutex g_callsMutex;
+
 StandInHost& counted(const char* name) {
     StandInHost& host = StandInHost::get();
+    std::lock_guard<std::mutex> lock(g_callsMutex);
     ++host.calls[name];
     return host;
 }

@@ -5,15 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tools/sample/SampleMailbox.h"
+
 namespace standin {
 
 namespace {
-
-const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-bool isTrashPath(const std::string& folder) {
-    return folder.find('\\') == std::string::npos || folder.find("\\Trash.box") != std::string::npos;
-}
 
 std::string lastComponent(const std::string& path) {
     size_t slash = path.rfind('\\');
@@ -73,17 +69,12 @@ std::string Mailbox::messageListFile(const std::string& folder) const {
     return folderDir(folder) + (isTrashPath(folder) ? "Trash.box" : "Entry.lst");
 }
 
+bool Mailbox::isTrashPath(const std::string& folder) {
+    return folder.find('\\') == std::string::npos || folder.find("\\Trash.box") != std::string::npos;
+}
+
 std::string Mailbox::encodeStatus(bool unread) {
-    unsigned char status[12] = {};
-    status[0] = 0x01;
-    status[3] = unread ? 0x40 : 0x00;
-    std::string text;
-    for (int i = 0; i < 12; i += 3) {
-        unsigned value = (status[i] << 16) | (status[i + 1] << 8) | status[i + 2];
-        for (int shift = 18; shift >= 0; shift -= 6)
-            text += kBase64[(value >> shift) & 0x3F];
-    }
-    return text;
+    return sample::statusOf(unread);
 }
 
 std::vector<MessageRecord> Mailbox::readMessageList(const std::string& folder) const {

@@ -52,6 +52,8 @@ public:
     bool writeRelative(const std::string& path, const std::string& bytes) const;
 
     static std::string encodeStatus(bool unread);
+    // The host's trash test of a folder path: no '\' at all, or "\Trash.box" in it.
+    static bool isTrashPath(const std::string& folder);
     static std::string readFile(const std::string& path, bool* exists = nullptr);
     static bool writeFile(const std::string& path, const std::string& content);
 

@@ -8,6 +8,7 @@
 #include "host/Mailbox.h"
 #include "host/StandInHost.h"
 #include "plugin/distribute/HeaderExtraction.h"
+#include "tools/check/Disk.h"
 #include "tools/check/TextDisplay.h"
 #include "tools/sample/SampleMailbox.h"
 
@@ -35,21 +36,6 @@ public:
 private:
     std::string root_;
 };
-
-// The first bytes of a message file: its header block, for the list's columns.
-std::string readHead(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "";
-    std::string bytes(kHeadBytes, '\0');
-    DWORD read = 0;
-    if (!ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr))
-        read = 0;
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
 
 std::string headerForDisplay(const std::string& head, const char* name) {
     char value[corvane::kHeaderValueSize] = {};
@@ -121,18 +107,9 @@ Playground::~Playground() {
 
 std::vector<std::string> Playground::accountsOf(const std::string& root) {
     std::vector<std::string> accounts;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((root + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return accounts;
-    do {
-        std::string name = data.cFileName;
-        if (name != "." && name != ".." && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            GetFileAttributesA((root + name + "\\Account.ini").c_str()) != INVALID_FILE_ATTRIBUTES)
+    for (const std::string& name : corvane::listDiskDirectories(root))
+        if (corvane::diskPathExists(root + name + "\\Account.ini"))
             accounts.push_back(name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    std::sort(accounts.begin(), accounts.end());
     return accounts;
 }
 
@@ -260,7 +237,10 @@ void Playground::fillList(PlaygroundPane& pane) {
     pane.keys.clear();
     if (window) {
         for (const MessageRecord& record : host.mailbox().readMessageList(window->folderPath)) {
-            std::string head = readHead(host.mailbox().messageFile(window->folderPath + "\\" + record.key));
+            // The first bytes of the message file, its header block, for the list's columns.
+            std::string head;
+            corvane::readDiskFile(host.mailbox().messageFile(window->folderPath + "\\" + record.key), head,
+                                  kHeadBytes);
             LVITEMA item = {};
             item.mask = LVIF_TEXT;
             item.iItem = static_cast<int>(pane.keys.size());

@@ -73,7 +73,6 @@ HWND StandInHost::createFolderWindow(const std::string& account, const std::stri
 
 HWND StandInHost::createViewWindow(const std::string& account) {
     auto data = std::make_unique<HostWindow>();
-    data->view = true;
     data->accountDir = mailboxRoot_ + account + "\\";
     return createWindow(kViewClass, account.c_str(), std::move(data));
 }
@@ -119,7 +118,6 @@ HWND StandInHost::openFolderWindow(const std::string& account, const std::string
         return nullptr;
     HMENU bar = createFolderMenuBar();
     SetMenu(window, bar);
-    windows_[window]->menuBar = bar;
     if (plugin && plugin->loaded()) {
         plugin->APCFolderCreate(window);
         plugin->APCFolderInitMenu(window, bar, 101);
@@ -146,7 +144,6 @@ HWND StandInHost::openViewWindow(const std::string& account) {
         return nullptr;
     HMENU bar = createViewMenuBar();
     SetMenu(window, bar);
-    windows_[window]->menuBar = bar;
     if (plugin && plugin->loaded()) {
         plugin->APCViewCreate(window);
         plugin->APCViewInitMenu(window, bar, 201);
@@ -336,7 +333,7 @@ const char* StandInHost::getFolderName(const char* folder) {
         return keep("郵便受け");
     if (path.find("\\Outbox.box") != std::string::npos)
         return keep("送信箱");
-    if (path.find("\\Trash.box") != std::string::npos || path.find('\\') == std::string::npos)
+    if (Mailbox::isTrashPath(path))
         return keep("ごみ箱");
     char title[1024] = {};
     GetPrivateProfileStringA("Property", "Title", "", title, sizeof title,

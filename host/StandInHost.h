@@ -26,8 +26,6 @@ struct RegisteredCommand {
 };
 
 struct HostWindow {
-    bool view = false;
-    HMENU menuBar = nullptr;
     std::string accountDir;  // full path with a trailing backslash
     std::string folderPath;  // relative to the mailbox root
     std::vector<std::string> selection;
@@ -111,7 +109,6 @@ public:
     BOOL moveMail(const char* entry, const char* folder);
     const char* getFolderName(const char* folder);
 
-    static const char* accountDirFor(const std::string& root, const std::string& account);
 
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 private:

@@ -2,6 +2,8 @@
 // the hook library turns them into the commands, else items of their own at the end.
 #include "plugin/core/Plugin.h"
 
+#include "hook/HookDecisions.h"
+
 using namespace corvane;
 
 namespace {
@@ -15,10 +17,6 @@ enum MenuKind {
 
 // The host fills the 48-byte form of the menu-item structure.
 static_assert(!kIs32Bit || sizeof(MENUITEMINFOA) == 48, "menu-item structure size");
-
-const UINT kHostDistributeItem = 32826;
-const UINT kHostUndoItem = 32825;
-const UINT kHostViewItem = 32802;
 
 void relabel(HMENU menu, UINT id, const char* text) {
     MENUITEMINFOA item;
@@ -60,8 +58,8 @@ void initFolderMenu(HMENU menu, int kind) {
     const PluginState& state = pluginState();
     if (state.hook.loaded()) {
         bool bar = kind == FolderMenuBar;
-        relabel(menu, kHostDistributeItem, bar ? "選択メールのCorvane(&L)\tALT+L" : "選択メールのCorvane");
-        relabel(menu, kHostUndoItem, bar ? "Corvaneを元に戻す(&B)\tALT+P" : "Corvaneを元に戻す");
+        relabel(menu, kFolderDistributeItem, bar ? "選択メールのCorvane(&L)\tALT+L" : "選択メールのCorvane");
+        relabel(menu, kFolderUndoItem, bar ? "Corvaneを元に戻す(&B)\tALT+P" : "Corvaneを元に戻す");
         return;
     }
     appendSeparator(menu);
@@ -78,7 +76,7 @@ void initViewMenu(HMENU menu, int kind) {
         return;
     const PluginState& state = pluginState();
     if (state.hook.loaded()) {
-        relabel(menu, kHostViewItem, kind == ViewMenuBar ? "Corvane(&B)\tALT+L" : "Corvane(&B)");
+        relabel(menu, kViewDistributeItem, kind == ViewMenuBar ? "Corvane(&B)\tALT+L" : "Corvane(&B)");
         return;
     }
     appendSeparator(menu);

@@ -8,6 +8,7 @@
 #include "plugin/core/ErrorBox.h"
 #include "plugin/core/HostApi.h"
 #include "plugin/core/Plugin.h"
+#include "plugin/core/WorkerThread.h"
 #include "plugin/distribute/DistributionWorker.h"
 #include "plugin/distribute/HistoryFile.h"
 #include "plugin/distribute/MailboxFiles.h"
@@ -18,8 +19,6 @@
 namespace corvane {
 
 namespace {
-
-constexpr DWORD kWorkerWaitMs = 30000;
 
 const char kForcedEndText[] =
     "ウィンドウが閉じられようとしていますが\n振り分けプログラム(thread)が動作中かつ中断指示に応じないのため\n"
@@ -41,11 +40,6 @@ DistributeState g_state;
 unsigned __stdcall workerEntry(void* dialog) {
     distributionWorker(static_cast<HWND>(dialog));
     return 0;
-}
-
-bool workerRunning() {
-    DWORD code = 0;
-    return g_state.worker && (!GetExitCodeThread(g_state.worker, &code) || code == STILL_ACTIVE);
 }
 
 void endRun(HWND dialog) {
@@ -72,8 +66,7 @@ void closeRun(HWND dialog) {
         return;
     g_state.closing = true;
     FolderContext* context = folderRegistry().find(g_state.folderWindow);
-    if (workerRunning() && WaitForSingleObject(g_state.worker, kWorkerWaitMs) == WAIT_TIMEOUT) {
-        TerminateThread(g_state.worker, 0);
+    if (terminateUnlessEnded(g_state.worker)) {
         reclaimRun(context);
         ShowErrorBox(dialog, kForcedEndText);
     }
@@ -130,7 +123,7 @@ void startRun(HWND dialog) {
 void onCommand(HWND dialog, int id) {
     if (id == IDOK || id == IDCANCEL)
         return;
-    if (id == IDC_PROGRESS_CANCEL && workerRunning()) {
+    if (id == IDC_PROGRESS_CANCEL && threadRunning(g_state.worker)) {
         if (g_state.cancelEvent)
             SetEvent(g_state.cancelEvent);
         return;

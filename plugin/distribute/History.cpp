@@ -8,11 +8,6 @@ namespace {
 
 constexpr size_t kReadLineBytes = 1022;
 
-// The trash test of folder paths: no '\' at all, or "\Trash.box" anywhere.
-bool isTrashFolderPath(const char* path) {
-    return !strchr(path, '\\') || strstr(path, "\\Trash.box");
-}
-
 }  // namespace
 
 void MoveList::appendMove(const char* entryName, const char* destFolder) {
@@ -103,7 +98,6 @@ HistoryRecord parseHistoryText(const char* text) {
         return record;
     record.ok = true;
     record.sourceFolder.assign(text, firstEnd);
-    record.sourceIsTrash = isTrashFolderPath(record.sourceFolder.c_str());
     for (const char* line = firstEnd + 2; *line;) {
         const char* lineEnd = strstr(line, "\r\n");
         if (!lineEnd)

@@ -52,7 +52,6 @@ struct HistoryMove {
 struct HistoryRecord {
     bool ok = false;
     std::string sourceFolder;
-    bool sourceIsTrash = false;
     std::vector<HistoryMove> moves;
 };
 

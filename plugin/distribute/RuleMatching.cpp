@@ -194,7 +194,7 @@ const char* caseFoldFind(const char* text, const char* pattern) {
     return findPattern(text, strlen(text), prepared);
 }
 
-OnigRegex compileRuleRegex(const char* searchText, size_t length) {
+OnigRegex compileRuleRegex(const char* searchText, size_t length, std::string* error) {
     if (!searchText)
         return nullptr;
     ensureRegexLibrary();
@@ -206,6 +206,8 @@ OnigRegex compileRuleRegex(const char* searchText, size_t length) {
     if (result != ONIG_NORMAL) {
         OnigUChar message[ONIG_MAX_ERROR_MESSAGE_LEN];
         onig_error_code_to_str(message, result, &errorInfo);
+        if (error)
+            *error = reinterpret_cast<const char*>(message);
         if (regex)
             onig_free(regex);
         return nullptr;
@@ -223,7 +225,7 @@ void compileRules(RuleList& rules) {
             onig_free(rule.regex);
             rule.regex = nullptr;
         }
-        if (rule.searchTarget != NamedHeader && rule.useRegex)
+        if (searchesByRegex(rule))
             rule.regex = compileRuleRegex(rule.searchText, boundedLength(rule.searchText, sizeof rule.searchText));
     }
 }

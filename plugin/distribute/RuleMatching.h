@@ -40,13 +40,12 @@ bool plainMatch(const char* text, const DistributeRule& rule);
 // empty text or an empty pattern.
 const char* caseFoldFind(const char* text, const char* pattern);
 
-// Compiles searchText as a regular expression; null when the library refuses it (the error
-// text is formed and dropped). The caller frees the handle with onig_free.
+// Compiles searchText as a regular expression; null when the library refuses it. Its error text
+// is formed and, unless error asks for it, dropped. The caller frees the handle with onig_free.
 OnigRegex compileRuleRegex(const char* searchText);
-OnigRegex compileRuleRegex(const char* searchText, size_t length);
+OnigRegex compileRuleRegex(const char* searchText, size_t length, std::string* error = nullptr);
 
-// Compiles the handle of every rule that uses a regular expression on the whole message or
-// the header block; releaseRules frees them all and leaves every handle null.
+// Compiles the handle of every rule that searchesByRegex; releaseRules frees them all and leaves every handle null.
 void compileRules(RuleList& rules);
 void releaseRules(RuleList& rules);
 

@@ -28,6 +28,12 @@ struct DistributeRule {
     OnigRegex regex = nullptr;  // compiled for one run only, never stored
 };
 
+// Whether the rule's text is searched as a regular expression: a named header's value is always
+// searched as plain text.
+inline bool searchesByRegex(const DistributeRule& rule) {
+    return rule.useRegex && rule.searchTarget != NamedHeader;
+}
+
 // Rules in evaluation order, held by value.
 typedef std::vector<DistributeRule> RuleList;
 

@@ -248,11 +248,10 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
     if (entry.hasSubfolders)
         return refuse(dialog, "そのフォルダは指定できません");
     copyString(rule.destFolder, entry.path);
-    rule.destIsTrash = classifyFolderPath(rule.destFolder) == Trash;
-    rule.regex = nullptr;
+    finishLoadedRule(rule);
     rule.matchCase = IsDlgButtonChecked(dialog, IDC_MATCH_CASE) == BST_CHECKED;
     rule.useRegex = IsDlgButtonChecked(dialog, IDC_REGEX) == BST_CHECKED;
-    if (rule.searchTarget != NamedHeader && rule.useRegex) {
+    if (searchesByRegex(rule)) {
         OnigRegex compiled = compileRuleRegex(rule.searchText);
         if (!compiled)
             return refuse(dialog, "検索文字列が正規表現として正しくありません");

@@ -7,6 +7,7 @@
 #include "plugin/core/FolderRegistry.h"
 #include "plugin/core/HostApi.h"
 #include "plugin/core/Plugin.h"
+#include "plugin/core/WorkerThread.h"
 #include "plugin/distribute/HistoryFile.h"
 #include "plugin/distribute/MessageReading.h"
 #include "plugin/resources/resource.h"
@@ -16,8 +17,6 @@
 namespace corvane {
 
 namespace {
-
-constexpr DWORD kWorkerWaitMs = 30000;
 
 const char kForcedEndText[] =
     "ウィンドウが閉じられようとしていますが\n振り分けプログラム(thread)が動作中かつ中断指示に応じないのため\n"
@@ -38,11 +37,6 @@ UndoState g_state;
 unsigned __stdcall workerEntry(void* dialog) {
     undoWorker(static_cast<HWND>(dialog));
     return 0;
-}
-
-bool workerRunning() {
-    DWORD code = 0;
-    return g_state.worker && (!GetExitCodeThread(g_state.worker, &code) || code == STILL_ACTIVE);
 }
 
 void endUndo(HWND dialog) {
@@ -119,10 +113,8 @@ void closeUndo(HWND dialog) {
     if (g_state.closing)
         return;
     g_state.closing = true;
-    if (workerRunning() && WaitForSingleObject(g_state.worker, kWorkerWaitMs) == WAIT_TIMEOUT) {
-        TerminateThread(g_state.worker, 0);
+    if (terminateUnlessEnded(g_state.worker))
         ShowErrorBox(dialog, kForcedEndText);
-    }
     PathBuffer path;
     if (g_state.restoredCount > 0 && historyPath(path))
         DeleteFileA(path);

@@ -91,13 +91,9 @@ TEST(HistoryParse, SourceFolderAndMoves) {
     HistoryRecord record = parseHistoryText("acct\\Inbox.box\r\nacct\\Inbox.box\\M1 acct\\My Folder\r\n");
     ASSERT_TRUE(record.ok);
     EXPECT_EQ("acct\\Inbox.box", record.sourceFolder);
-    EXPECT_FALSE(record.sourceIsTrash);
     ASSERT_EQ(1u, record.moves.size());
     EXPECT_EQ("acct\\Inbox.box\\M1", record.moves[0].entryName);
     EXPECT_EQ("acct\\My Folder", record.moves[0].destFolder);
-    EXPECT_TRUE(parseHistoryText("acct\\Trash.box\\Trash.box\r\n").sourceIsTrash);
-    EXPECT_TRUE(parseHistoryText("\r\n").sourceIsTrash);
-    EXPECT_FALSE(parseHistoryText("acct\\trash.box\r\n").sourceIsTrash);
 }
 
 TEST(HistoryParse, MalformedLineEndsTheMoves) {

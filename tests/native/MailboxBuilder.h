@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/sample/SampleMailbox.h"
+
 namespace corvane {
 namespace testmailbox {
 
@@ -88,18 +90,7 @@ public:
         return folder + (trash ? "\\Trash.box" : "\\Entry.lst");
     }
 
-    // 12 status bytes, the fourth with bit 0x40 for unread, in standard Base64.
-    static std::string encodeStatus(bool unread) {
-        static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        unsigned char status[12] = {0x01, 0, 0, static_cast<unsigned char>(unread ? 0x40 : 0)};
-        std::string text;
-        for (int i = 0; i < 12; i += 3) {
-            unsigned value = (status[i] << 16) | (status[i + 1] << 8) | status[i + 2];
-            for (int shift = 18; shift >= 0; shift -= 6)
-                text += alphabet[(value >> shift) & 0x3F];
-        }
-        return text;
-    }
+    static std::string encodeStatus(bool unread) { return sample::statusOf(unread); }
 
     // A message with CR LF line ends: the header lines, an empty line, the body.
     static std::string message(const std::vector<std::string>& headers, const std::string& body) {

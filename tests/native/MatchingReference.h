@@ -20,6 +20,18 @@
 namespace corvane {
 namespace reference {
 
+// A rule as the tests and benchmarks build it.
+inline DistributeRule makeRule(int target, const std::string& searchText, bool matchCase, bool useRegex = false,
+                               const char* headerName = "") {
+    DistributeRule rule;
+    rule.searchTarget = target;
+    copyString(rule.searchText, searchText.c_str());
+    copyString(rule.headerName, headerName);
+    rule.matchCase = matchCase;
+    rule.useRegex = useRegex;
+    return rule;
+}
+
 inline const char* caseFoldFindLiteral(const char* text, const char* pattern) {
     if (!*text || !*pattern)
         return nullptr;

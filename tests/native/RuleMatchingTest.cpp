@@ -15,17 +15,6 @@ using namespace corvane::reference;
 
 namespace {
 
-DistributeRule makeRule(int target, const std::string& searchText, bool matchCase, bool useRegex = false,
-                        const char* headerName = "") {
-    DistributeRule rule;
-    rule.searchTarget = target;
-    copyString(rule.searchText, searchText.c_str());
-    copyString(rule.headerName, headerName);
-    rule.matchCase = matchCase;
-    rule.useRegex = useRegex;
-    return rule;
-}
-
 // x2: the plain pattern matches the text; n: it does not. Both with the literal and the
 // prepared form.
 void check(const std::string& text, const std::string& pattern, bool matchCase, bool expected) {

@@ -5,27 +5,17 @@
 #include <vector>
 
 #include "plugin/distribute/UnreadIndex.h"
+#include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;
 
 namespace {
 
-// Standard Base64 of the 12 status bytes, written the way the host stores a record's status.
-std::string encodeStatus(const std::vector<unsigned char>& bytes) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i + 2 < bytes.size(); i += 3) {
-        unsigned v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-        for (int shift = 18; shift >= 0; shift -= 6)
-            out += alphabet[(v >> shift) & 63];
-    }
-    return out;
-}
-
+// The status text of a record whose 12 status bytes are all others but the fourth.
 std::string status(unsigned char fourth, unsigned char others = 0) {
-    std::vector<unsigned char> bytes(12, others);
-    bytes[3] = fourth;
-    return encodeStatus(bytes);
+    std::string bytes(12, static_cast<char>(others));
+    bytes[3] = static_cast<char>(fourth);
+    return sample::base64(bytes);
 }
 
 const std::string kUnread = status(0x40);

@@ -86,13 +86,7 @@ TEST_F(Distribute, SortsAGeneratedMailboxAndUndoBringsItBack) {
     // in the trash by the name it had before.
     ASSERT_GT(byDestination[kTrash], 0);
     MailboxState afterUndo = before;
-    robot.clear();
-    robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                 DialogRobot::leave());
-    host.moves.clear();
-    answerBox(IDYES);
-    answerBox(IDOK);
-    undo();
+    undoAnsweringYes();
     expectSameMailbox(afterUndo, snapshot());
     ASSERT_EQ(2u, boxes().size());
     expectBox(boxes()[1], countText("%d通を元に戻しました", static_cast<int>(expected.moves.size())),
@@ -145,10 +139,7 @@ TEST_F(Distribute, CancelLetsTheCurrentMessageFinishAndRecordsTheMovesSoFar) {
     std::vector<std::string> entries = addInvoices(8);
     select(entries);
     for (size_t k : {1u, 4u}) {
-        host.moves.clear();
-        robot.clear();
-        robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                     DialogRobot::leave());
+        resetRun();
         host.onMove = [k](const standin::MoveRequest&) {
             standin::StandInHost& h = standin::StandInHost::get();
             if (h.moves.size() == k)
@@ -203,10 +194,7 @@ TEST_F(Distribute, UnreadMessagesAreSkippedUnlessTheOptionSaysSoButStillStepTheB
         std::string list = standin::Mailbox::readFile(listFile);
         if (c.removeList)
             DeleteFileA(listFile.c_str());
-        host.moves.clear();
-        robot.clear();
-        robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                     DialogRobot::leave());
+        resetRun();
         int bar = -1;
         answerBox(IDOK, &bar);
         distribute();

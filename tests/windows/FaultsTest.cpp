@@ -47,14 +47,6 @@ const char kQuestion[] = "%d通の振り分け記録があります.\n途中で�
 
 class Faults : public SortingTest {
 protected:
-
-    void freshRobot() {
-        robot.clear();
-        robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                     DialogRobot::leave());
-        host.moves.clear();
-    }
-
     void everythingBackTo(const char* folder) {
         for (const std::string& other : allFolders())
             if (other != folder)
@@ -64,19 +56,6 @@ protected:
 
     std::string tempPath() { return mailbox().root() + "Main\\corvane.tmp"; }
 
-    // An undo with the question, if it comes, answered Yes; returns the texts of the boxes it
-    // showed.
-    std::vector<std::string> undoAnsweringYes(bool asks = true) {
-        freshRobot();
-        if (asks)
-            answerBox(IDYES);
-        answerBox(IDOK);
-        undo();
-        std::vector<std::string> texts;
-        for (const SeenDialog& box : boxes())
-            texts.push_back(box.text);
-        return texts;
-    }
 };
 
 enum class Obstacle { HistoryIsADirectory, HistoryLocked, TempLocked };
@@ -107,7 +86,7 @@ TEST_F(Faults, AHistoryThatCannotBeWrittenKeepsTheMovesAndTheLastRecord) {
         std::vector<std::string> entries = addInvoices(3);
         select(entries);
         MailboxState before = snapshot();
-        freshRobot();
+        resetRun();
         answerBox(IDOK);
         distribute();
         held.release();
@@ -204,7 +183,7 @@ TEST_F(Faults, AMessageListThatVanishesOrIsUnreadableLosesNothing) {
             standin::Mailbox::writeFile(listFile, std::string("1=AQAA\0AAAAA\xff\xfe\r\r\n=\n", 19) +
                                                       std::string(3000, '\x82') + std::string(5000, '='));
         MailboxState before = snapshot();
-        freshRobot();
+        resetRun();
         host.onMove = [&](const standin::MoveRequest&) {
             if (c.fault == ListFault::DeletedMidRun && host.moves.size() == 1)
                 DeleteFileA(listFile.c_str());
@@ -244,7 +223,7 @@ TEST_F(Faults, AHostThatRefusesMovesLosesNothingAndUndoTakesBackWhatMoved) {
         int asked = 0;
         int every = c.refuseEvery;
         host.refuseMove = [&asked, every](const std::string&, const std::string&) { return ++asked % every == 0; };
-        freshRobot();
+        resetRun();
         answerBox(IDOK);
         distribute();
         ASSERT_EQ(1u, boxes().size()) << every;

@@ -102,12 +102,7 @@ TEST_F(Hostile, CraftedMessagesSortAsTheReferencePredictsAndComeBackWhole) {
         EXPECT_EQ(expected.moves[i].first, host.moves[i].entry) << i;
     EXPECT_EQ(historyBytes(kInbox, expected.moves), readHistory());
 
-    robot.clear();
-    robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                 DialogRobot::leave());
-    answerBox(IDYES);
-    answerBox(IDOK);
-    undo();
+    undoAnsweringYes();
     EXPECT_EQ(before, snapshot());
 }
 
@@ -151,12 +146,7 @@ TEST_F(Hostile, ExpressionsThatWouldRunForMinutesGiveUpAndALaterRuleDecides) {
     for (const std::string& entry : shortEntries)
         EXPECT_EQ(kArchive, after[keyOf(entry)].folder) << entry;
 
-    robot.clear();
-    robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                 DialogRobot::leave());
-    answerBox(IDYES);
-    answerBox(IDOK);
-    undo();
+    undoAnsweringYes();
     EXPECT_EQ(before, snapshot());
 }
 

@@ -48,6 +48,7 @@ protected:
 
 TEST_F(Playground, OneFolderWindowPerAccountWithTheFolderTreeAndTheInboxListed) {
     std::vector<std::string> accounts = standin::Playground::accountsOf(host.mailbox().root());
+    EXPECT_EQ(std::vector<std::string>{sample_.account}, accounts);
     ASSERT_EQ(accounts.size(), playground_->windows().size());
     // The window the plug-in knows as the folder window is the top-level main window.
     EXPECT_EQ(nullptr, GetParent(main_));

@@ -147,7 +147,7 @@ TEST_F(Screenshots, SettingsDialogs) {
             capture("import-confirm", {dialog});
             EndDialog(dialog, IDCANCEL);
         }));
-        SendMessageA(options, WM_COMMAND, MAKEWPARAM(IDC_IMPORT_HOST_RULES, BN_CLICKED), 0);
+        sheet.importHostRules();
         sheet.cancel();
     });
 }

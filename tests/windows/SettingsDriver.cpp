@@ -103,6 +103,10 @@ HWND SheetDriver::showOptions() const {
     return PropSheet_IndexToHwnd(sheet, 1);
 }
 
+void SheetDriver::importHostRules() const {
+    SendMessageA(PropSheet_IndexToHwnd(sheet, 1), WM_COMMAND, MAKEWPARAM(IDC_IMPORT_HOST_RULES, BN_CLICKED), 0);
+}
+
 void SheetDriver::ok() const {
     PropSheet_PressButton(sheet, PSBTN_OK);
 }

@@ -32,6 +32,8 @@ struct SheetDriver {
     int image(int row) const;  // the destination cell's image
     int columns() const;
     HWND showOptions() const;
+    // Clicks the options page's import button and returns when the import and its boxes are done.
+    void importHostRules() const;
     void ok() const;
     void cancel() const;
 };

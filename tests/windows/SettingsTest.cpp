@@ -257,7 +257,7 @@ TEST_F(Settings, CancelAfterEveryKindOfChangeLeavesTheRecordAsItWas) {
         CheckDlgButton(options, IDC_REPORT_RESULT, BST_CHECKED);
         robot.push(DialogRobot::press(IDOK));  // import confirmation
         robot.push(DialogRobot::press(IDOK));  // result box
-        SendMessageA(options, WM_COMMAND, MAKEWPARAM(IDC_IMPORT_HOST_RULES, BN_CLICKED), 0);
+        sheet.importHostRules();
         EXPECT_EQ(0u, robot.seen().back().text.find("1件")) << robot.seen().back().text;
         EXPECT_EQ((Rows{"Subject:|changed|仕事", kRowC, "To:|new|仕事", "Subject:|[x]|仕事"}), sheet.rows());
         sheet.cancel();
@@ -416,12 +416,9 @@ TEST_F(Settings, ImportOfHostRules) {
     writeKey("Account.ini", "Distribute", "Rule4", "To::: never: Main\\Inbox.box");
     openFolder();
     runSheet([this](const SheetDriver& sheet) {
-        HWND options = sheet.showOptions();
-        auto import = [options] {
-            SendMessageA(options, WM_COMMAND, MAKEWPARAM(IDC_IMPORT_HOST_RULES, BN_CLICKED), 0);
-        };
+        sheet.showOptions();
         robot.push(DialogRobot::press(IDCANCEL));
-        import();
+        sheet.importHostRules();
         EXPECT_EQ((Rows{kRowB}), sheet.rows()) << "cancelled";
         const SeenDialog& confirm = robot.seen().back();
         EXPECT_EQ("振り分け条件のインポート", confirm.caption);
@@ -431,7 +428,7 @@ TEST_F(Settings, ImportOfHostRules) {
 
         robot.push(DialogRobot::press(IDOK));
         robot.push(DialogRobot::press(IDOK));
-        import();
+        sheet.importHostRules();
         const SeenDialog& box = robot.seen().back();
         EXPECT_EQ("Corvane", box.caption);
         EXPECT_EQ(standin::BoxIcon::Information, box.icon);
@@ -458,11 +455,11 @@ TEST_F(Settings, ImportLeavesOutHostRulesTheFileCannotKeep) {
     writeKey("Account.ini", "Distribute", "Rule5", "Cc::: after the end: Main\\Inbox.box");
     openFolder();
     runSheet([this](const SheetDriver& sheet) {
-        HWND options = sheet.showOptions();
+        sheet.showOptions();
         robot.push(DialogRobot::press(IDOK));
         robot.push(DialogRobot::press(IDOK));
         robot.push(DialogRobot::press(IDOK));
-        SendMessageA(options, WM_COMMAND, MAKEWPARAM(IDC_IMPORT_HOST_RULES, BN_CLICKED), 0);
+        sheet.importHostRules();
         ASSERT_GE(robot.seen().size(), 2u);
         const SeenDialog& result = robot.seen()[robot.seen().size() - 2];
         EXPECT_EQ(0u, result.text.find("1件の振り分け条件をインポートしました")) << result.text;

@@ -138,21 +138,15 @@ TEST_F(Soak, DISABLED_DistributeAndUndoLeaveEveryMessageAndNoResourceBehind) {
     soakStart = GetTickCount();
     Resources atTen;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
-        robot.clear();
-        robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                     DialogRobot::leave());
+        resetRun();
         // The stand-in host's own records of what it received, so that its heap counts the
         // plug-in's allocations only.
         host.commandsReceived.clear();
         host.callbacksCalled.clear();
         host.keysReceived.clear();
-        host.moves.clear();
         distribute();
         ASSERT_EQ(sorted, host.moves.size()) << cycle;
-        host.moves.clear();
-        answerBox(IDYES);
-        answerBox(IDOK);
-        undo();
+        undoAnsweringYes();
         ASSERT_EQ(sorted, host.moves.size()) << cycle;
         host.pumpMessages();
         if (cycle % 10 == 0 || cycle == cycles) {

@@ -143,8 +143,30 @@ protected:
         for (const auto& folder : {std::make_pair("001", "Work"), std::make_pair("002", "Lists"),
                                    std::make_pair("003", "Family"), std::make_pair("004", "Archive")})
             host.mailbox().createUserFolder("Main", folder.first, folder.second);
+        resetRun();
+    }
+
+    // An undo with the question, if it comes, answered Yes and its result box OK, from a fresh
+    // robot and no recorded moves; returns the texts of the boxes it showed.
+    std::vector<std::string> undoAnsweringYes(bool asks = true) {
+        resetRun();
+        if (asks)
+            answerBox(IDYES);
+        answerBox(IDOK);
+        undo();
+        std::vector<std::string> texts;
+        for (const SeenDialog& box : boxes())
+            texts.push_back(box.text);
+        return texts;
+    }
+
+    // The state each run of a command starts from: no moves recorded, and a robot with nothing
+    // recorded or queued that leaves the progress dialog to run and end by itself.
+    void resetRun() {
+        host.moves.clear();
+        robot.clear();
         robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                      DialogRobot::leave());
+                     DialogRobot::leave());
     }
 
     standin::Mailbox& mailbox() { return host.mailbox(); }
@@ -206,7 +228,7 @@ protected:
     Expectation expectRun(const MailboxState& before, bool listReadable = true) {
         corvane::RuleList compiled = rules_;
         for (corvane::DistributeRule& r : compiled)
-            if (r.useRegex && r.searchTarget != corvane::NamedHeader)
+            if (corvane::searchesByRegex(r))
                 r.regex = corvane::compileRuleRegex(r.searchText);
         std::map<std::string, bool> unread;
         if (listReadable)

@@ -65,9 +65,7 @@ TEST_F(Undo, AHistoryThatCannotBeUndoneIsNamedAndLeftAlone) {
         DeleteFileA(historyPath().c_str());
         if (c.history)
             writeHistory(c.history);
-        robot.clear();
-        robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                     DialogRobot::leave());
+        resetRun();
         answerBox(IDOK);
         undo();
         ASSERT_EQ(1u, boxes().size()) << c.text;
@@ -113,10 +111,7 @@ TEST_F(Undo, ReportsWhatCameBackAndDropsTheHistoryOnlyWhenSomethingDid) {
         for (const std::string& key : mailbox().messageKeys(kInbox))
             mailbox().moveMessage(std::string(kInbox) + "\\" + key, kArchive);
         std::vector<std::string> keys = sortedThree();
-        robot.clear();
-        robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.caption == "Corvane"; },
-                     DialogRobot::leave());
-        host.moves.clear();
+        resetRun();
         int refused = c.refused;
         host.refuseMove = [refused](const std::string&, const std::string&) {
             return static_cast<int>(standin::StandInHost::get().moves.size()) < refused;

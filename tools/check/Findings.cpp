@@ -102,11 +102,14 @@ void writeFindingList(JsonWriter& json, const std::vector<Finding>& list) {
 
 }  // namespace
 
-void writeFindingsJson(JsonWriter& json, const Findings& findings) {
+std::string finishCheckJson(JsonWriter& json, const Findings& findings) {
     json.key("unreadable");
     writeFindingList(json, findings.unreadable);
     json.key("problems");
     writeFindingList(json, findings.problems);
+    json.key("exit").value(findings.exitCode());
+    json.endObject();
+    return json.text();
 }
 
 std::string accountOf(const std::string& path) {

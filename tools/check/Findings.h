@@ -36,7 +36,9 @@ std::string findingLine(const Finding& finding);
 // The findings as text, problems and unreadable inputs apart.
 std::string renderFindingsText(const Findings& findings);
 class JsonWriter;
-void writeFindingsJson(JsonWriter& json, const Findings& findings);
+// Ends a command's JSON object, open in json, with the findings and the exit code, and returns
+// the whole text.
+std::string finishCheckJson(JsonWriter& json, const Findings& findings);
 
 // An account's "corvane.ini" read as the plug-in reads it. A file that cannot be read gives no
 // rules and both options 0, and an unreadable finding.

@@ -125,10 +125,6 @@ void lintUnreadKeys(const AccountRules& rules, Findings& findings) {
     }
 }
 
-bool isPlainTarget(const DistributeRule& rule) {
-    return rule.searchTarget == NamedHeader || !rule.useRegex;
-}
-
 void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet& set, const AccountRules& rules,
               const std::string& root, Findings& findings) {
     const DistributeRule& rule = loaded.rule;
@@ -169,7 +165,7 @@ void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet&
 
     if (rule.searchTarget < WholeMessage || rule.searchTarget > NamedHeader) {
         problem("never-matches", formatText("検索対象 %d はどのメールにも一致しません", rule.searchTarget));
-    } else if (isPlainTarget(rule)) {
+    } else if (!searchesByRegex(rule)) {
         PlainPattern pattern = preparePattern(rule.searchText, strnlen(rule.searchText, sizeof rule.searchText),
                                               rule.matchCase != 0);
         bool anchored = pattern.anchoredStart || pattern.anchoredEnd;
@@ -195,7 +191,7 @@ std::string describeRule(const DistributeRule& rule) {
     default: target = formatText("検索対象%d", rule.searchTarget); break;
     }
     std::string flags;
-    if (rule.useRegex && rule.searchTarget != NamedHeader)
+    if (searchesByRegex(rule))
         flags = "正規表現";
     else
         flags = rule.matchCase ? "大小区別" : "大小区別なし";
@@ -264,10 +260,7 @@ std::string renderLintJson(const LintResult& result) {
         json.endObject();
     }
     json.endArray();
-    writeFindingsJson(json, result.findings);
-    json.key("exit").value(result.findings.exitCode());
-    json.endObject();
-    return json.text();
+    return finishCheckJson(json, result.findings);
 }
 
 }  // namespace corvane

@@ -17,7 +17,6 @@ namespace corvane {
 
 namespace {
 
-constexpr size_t kMessageCap = 65536;
 constexpr size_t kShownSubject = 60;
 constexpr size_t kShownMatch = 80;
 
@@ -367,10 +366,7 @@ std::string renderPreviewJson(const PreviewResult& result) {
         json.endObject();
     }
     json.endArray();
-    writeFindingsJson(json, result.findings);
-    json.key("exit").value(result.findings.exitCode());
-    json.endObject();
-    return json.text();
+    return finishCheckJson(json, result.findings);
 }
 
 ExplainResult explainEntry(const std::string& root, const std::string& entry) {
@@ -502,10 +498,7 @@ std::string renderExplainJson(const ExplainResult& result) {
         json.endObject();
     }
     json.endArray();
-    writeFindingsJson(json, result.findings);
-    json.key("exit").value(result.findings.exitCode());
-    json.endObject();
-    return json.text();
+    return finishCheckJson(json, result.findings);
 }
 
 }  // namespace corvane

@@ -6,14 +6,12 @@
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/distribute/HeaderExtraction.h"
-#include "plugin/distribute/RegexLibrary.h"
 #include "plugin/rules/RuleText.h"
 
 namespace corvane {
 
 namespace {
 
-constexpr size_t kMessageCap = 65536;
 
 void readOption(const ProfileFile& file, const char* key, bool& option) {
     unsigned value = file.readInt("Generic", key, 3);
@@ -80,19 +78,10 @@ RulesLoad loadRuleSet(const ProfileFile& file) {
 }
 
 std::string regexCompileError(const char* pattern, size_t length) {
-    ensureRegexLibrary();
-    OnigRegex regex = nullptr;
-    OnigErrorInfo errorInfo{};
-    const OnigUChar* start = reinterpret_cast<const OnigUChar*>(pattern);
-    int result = onig_new(&regex, start, start + length, ONIG_OPTION_NONE, ONIG_ENCODING_ASCII, ONIG_SYNTAX_DEFAULT,
-                          &errorInfo);
-    if (regex)
+    std::string error;
+    if (OnigRegex regex = compileRuleRegex(pattern, length, &error))
         onig_free(regex);
-    if (result == ONIG_NORMAL)
-        return std::string();
-    OnigUChar message[ONIG_MAX_ERROR_MESSAGE_LEN] = {};
-    onig_error_code_to_str(message, result, &errorInfo);
-    return reinterpret_cast<const char*>(message);
+    return error;
 }
 
 std::string messageTextFromFile(const std::string& content) {
@@ -109,9 +98,8 @@ RuleSet::RuleSet(const std::vector<LoadedRule>& loaded) {
     compileRules(rules_);
     prepared_ = prepareRules(rules_);
     for (const DistributeRule& rule : rules_) {
-        bool usesRegex = rule.useRegex && rule.searchTarget != NamedHeader;
         std::string error;
-        if (usesRegex && !rule.regex)
+        if (searchesByRegex(rule) && !rule.regex)
             error = regexCompileError(rule.searchText, strnlen(rule.searchText, sizeof rule.searchText));
         regexErrors_.push_back(error);
     }

@@ -70,11 +70,14 @@ private:
     std::vector<std::string> regexErrors_;
 };
 
-// Oniguruma's message for a pattern it refuses (compiled as compileRuleRegex compiles), or
-// empty when it compiles.
+// Oniguruma's message for a pattern compileRuleRegex refuses, or empty when it compiles.
 std::string regexCompileError(const char* pattern, size_t length);
 
-// The message text the plug-in matches: at most 65536 bytes of the file, up to the first NUL.
+// The most of a message file the plug-in reads and matches.
+constexpr size_t kMessageCap = 65536;
+
+// The message text the plug-in matches: at most kMessageCap bytes of the file, up to the first
+// NUL.
 std::string messageTextFromFile(const std::string& content);
 
 }  // namespace corvane

@@ -3,22 +3,13 @@
 #include <cstdio>
 #include <random>
 
+#include "plugin/common/StrUtil.h"
+
 namespace sample {
 
 namespace {
 
 const char kAccount[] = "Main";
-
-bool isLead(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-std::string statusOf(bool unread) {
-    std::string status(12, '\0');
-    status[0] = 0x01;
-    status[3] = unread ? 0x40 : 0x00;
-    return base64(status);
-}
 
 std::string pad(int value, int width) {
     char buffer[16];
@@ -179,7 +170,7 @@ private:
         // ASCII letters only, so Base64 text matches whatever its letters' case.
         std::string meeting = mimeEncodedWord("会議の件");
         for (char& c : meeting)
-            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+            c = static_cast<char>(corvane::foldAscii(static_cast<unsigned char>(c)));
         const std::string rule8 = "rule8=\"2: " + meeting + ": Subject::: 0: 0: Main\\User001.box\\User002.box\"";
         const char* const lines[] = {
             "rule1=\"2: corvane-users: X-ML-Name::: 1: 0: Main\\User004.box\\User005.box\"",
@@ -205,6 +196,13 @@ private:
 
 }  // namespace
 
+std::string statusOf(bool unread) {
+    std::string status(12, '\0');
+    status[0] = 0x01;
+    status[3] = unread ? 0x40 : 0x00;
+    return base64(status);
+}
+
 std::string base64(const std::string& bytes) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -227,7 +225,7 @@ std::string sjisToIso2022jp(const std::string& sjis) {
     bool kanji = false;
     for (size_t i = 0; i < sjis.size(); ++i) {
         unsigned char c1 = static_cast<unsigned char>(sjis[i]);
-        if (isLead(c1) && i + 1 < sjis.size()) {
+        if (corvane::isSjisLeadByte(c1) && i + 1 < sjis.size()) {
             unsigned char c2 = static_cast<unsigned char>(sjis[++i]);
             if (!kanji) {
                 out += "\x1B$B";

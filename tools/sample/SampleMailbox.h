@@ -36,4 +36,8 @@ std::string sjisToIso2022jp(const std::string& sjis);
 std::string mimeEncodedWord(const std::string& sjis);
 std::string base64(const std::string& bytes);
 
+// The status text of a message-list record: 12 status bytes, the fourth with bit 0x40 for an
+// unread message, in Base64.
+std::string statusOf(bool unread);
+
 }  // namespace sample
