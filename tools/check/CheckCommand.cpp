@@ -4,6 +4,7 @@
 #include "tools/check/Findings.h"
 #include "tools/check/Lint.h"
 #include "tools/check/Preview.h"
+#include "tools/check/Suggest.h"
 
 namespace corvane {
 
@@ -14,9 +15,12 @@ const char kUsage[] =
     "  corvane-check lint    --mailbox DIR --account NAME [--json]\n"
     "  corvane-check preview --mailbox DIR --folder NAME\\Inbox.box [--all] [--json]\n"
     "  corvane-check explain --mailbox DIR --entry NAME\\Inbox.box\\KEY [--json]\n"
+    "  corvane-check suggest --mailbox DIR --account NAME [--holdout] [--json]\n"
     "  lint: corvane.ini をプラグインと同じに読み、問題を行番号つきで示します\n"
     "  preview: フォルダのメールがどこへ移動するかを示します(何も移動しません)\n"
     "  explain: 1 通のメールについて、規則ごとに一致したかを示します\n"
+    "  suggest: ユーザーフォルダに整理済みのメールから規則を学び、貼り付けられる形で示します(何も書き換えません)\n"
+    "  --holdout: 1 通おきに学び、残りで適合率と再現率を確かめます\n"
     "  --all: 未読メールも調べます。--json: スクリプト向けの出力\n"
     "終了コード: 0 問題なし、1 問題あり、2 読めない入力あり、3 引数の誤り\n";
 
@@ -32,7 +36,7 @@ std::string hostPath(std::string path) {
 
 struct Options {
     std::string command, mailbox, account, folder, entry;
-    bool all = false, json = false, mailboxGiven = false;
+    bool all = false, json = false, holdout = false, mailboxGiven = false;
 };
 
 bool parse(const std::vector<std::string>& args, Options& options, std::string& err) {
@@ -46,6 +50,8 @@ bool parse(const std::vector<std::string>& args, Options& options, std::string& 
         std::string* target = nullptr;
         if (arg == "--all") {
             options.all = true;
+        } else if (arg == "--holdout") {
+            options.holdout = true;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--mailbox") {
@@ -74,13 +80,13 @@ bool parse(const std::vector<std::string>& args, Options& options, std::string& 
         return false;
     }
     const std::string& command = options.command;
-    bool ok = (command == "lint" && !options.account.empty()) || (command == "preview" && !options.folder.empty()) ||
+    bool ok = ((command == "lint" || command == "suggest") && !options.account.empty()) || (command == "preview" && !options.folder.empty()) ||
               (command == "explain" && !options.entry.empty());
     if (!ok) {
-        if (command != "lint" && command != "preview" && command != "explain")
+        if (command != "lint" && command != "preview" && command != "explain" && command != "suggest")
             err = "知らないコマンドです: " + command + "\n";
         else
-            err = command == "lint" ? "--account がありません\n"
+            err = command == "lint" || command == "suggest" ? "--account がありません\n"
                                     : command == "preview" ? "--folder がありません\n" : "--entry がありません\n";
         return false;
     }
@@ -103,6 +109,11 @@ int runCheckCommand(const std::vector<std::string>& args, std::string& out, std:
     if (options.command == "lint") {
         LintResult result = lintAccount(root, hostPath(options.account));
         out = options.json ? renderLintJson(result) : renderLintText(result);
+        return result.findings.exitCode();
+    }
+    if (options.command == "suggest") {
+        SuggestResult result = suggestRules(root, hostPath(options.account), options.holdout);
+        out = options.json ? renderSuggestJson(result) : renderSuggestText(result);
         return result.findings.exitCode();
     }
     if (options.command == "preview") {

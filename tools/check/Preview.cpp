@@ -29,14 +29,76 @@ bool isStatusText(const std::string& status) {
     return true;
 }
 
-// The message list of a folder: its text (for the unread marks, read as the plug-in reads it)
-// and the keys of its records in order. Without a readable list the message files of the
-// folder stand in, all of them read.
-struct FolderListing {
-    bool listRead = false;
-    std::string listText;
-    std::vector<std::string> keys;
-};
+// The plug-in's check before a run: rules present, every destination there.
+std::string refusalOf(const AccountRules& rules, const std::string& root) {
+    if (rules.load.rules.empty())
+        return "振り分け条件がありません";
+    for (size_t i = 0; i < rules.load.rules.size(); ++i) {
+        PathBuffer testPath;
+        const char* dest = rules.load.rules[i].rule.destFolder;
+        if (!formatFolderTestPath(root.c_str(), dest, testPath) || !diskPathExists(testPath))
+            return formatText("条件%d番目の振り分け先フォルダが存在しません", static_cast<int>(i + 1));
+    }
+    return std::string();
+}
+
+std::string subjectOf(const std::string& text) {
+    char value[kHeaderValueSize];
+    if (!extractHeaderValue(text.c_str(), "Subject:", value))
+        return std::string();
+    return decodeHeaderForDisplay(value);
+}
+
+// The outcome of the first matching rule for a message in folder.
+void decide(const RuleSet& set, int index, const std::string& folder, MessageVerdict& verdict) {
+    if (index < 0) {
+        verdict.outcome = Outcome::NoMatch;
+        return;
+    }
+    const DistributeRule& rule = set.rule(static_cast<size_t>(index));
+    verdict.rule = index + 1;
+    if (compareNoCase(rule.destFolder, folder.c_str()) == 0) {
+        verdict.outcome = Outcome::SameFolder;
+        return;
+    }
+    verdict.outcome = Outcome::Moves;
+    verdict.destination = rule.destIsTrash ? accountOf(verdict.entry) + "\\Trash.box" : std::string(rule.destFolder);
+}
+
+std::string outcomeText(const MessageVerdict& verdict) {
+    switch (verdict.outcome) {
+    case Outcome::Moves: return verdict.destination + " へ移動";
+    case Outcome::NoMatch: return "移動しない(一致する規則なし)";
+    case Outcome::SameFolder: return "移動しない(振り分け先が今のフォルダ)";
+    case Outcome::Unread: return "対象外(未読)";
+    case Outcome::Unreadable: return "移動しない(読めないメール)";
+    }
+    return std::string();
+}
+
+void writeVerdictJson(JsonWriter& json, const MessageVerdict& verdict) {
+    json.key("entry").value(verdict.entry);
+    json.key("key").value(verdict.key);
+    json.key("subject").value(verdict.subject);
+    json.key("unread").value(verdict.unread);
+    json.key("outcome").value(outcomeCode(verdict.outcome));
+    json.key("rule");
+    if (verdict.rule > 0)
+        json.value(verdict.rule);
+    else
+        json.null();
+    json.key("destination");
+    if (verdict.outcome == Outcome::Moves)
+        json.value(verdict.destination);
+    else
+        json.null();
+}
+
+std::string optionText(bool on) {
+    return on ? "する" : "しない";
+}
+
+}  // namespace
 
 FolderListing readFolderListing(const std::string& root, const std::string& folder, Findings& findings) {
     FolderListing listing;
@@ -105,94 +167,26 @@ FolderListing readFolderListing(const std::string& root, const std::string& fold
     return listing;
 }
 
-// The plug-in's check before a run: rules present, every destination there.
-std::string refusalOf(const AccountRules& rules, const std::string& root) {
-    if (rules.load.rules.empty())
-        return "振り分け条件がありません";
-    for (size_t i = 0; i < rules.load.rules.size(); ++i) {
-        PathBuffer testPath;
-        const char* dest = rules.load.rules[i].rule.destFolder;
-        if (!formatFolderTestPath(root.c_str(), dest, testPath) || !diskPathExists(testPath))
-            return formatText("条件%d番目の振り分け先フォルダが存在しません", static_cast<int>(i + 1));
-    }
-    return std::string();
-}
 
-// Reads one message as the plug-in reads it; false (with an unreadable finding) when it cannot.
-bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings) {
+bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings,
+                     size_t* fileSize) {
     PathBuffer path;
     if (!formatMessageFilePath(root.c_str(), entry.c_str(), path)) {
         findings.addUnreadable("path-too-long", entry, "メールファイルのパスが長すぎます");
         return false;
     }
     std::string content;
-    ReadStatus status = readDiskFile(path, content, kMessageCap);
+    ReadStatus status = readDiskFile(path, content, fileSize ? kMessageCap + 1 : kMessageCap);
     if (status != ReadStatus::Ok) {
         findings.addUnreadable("unreadable-message", nativeDiskPath(path),
                                status == ReadStatus::Missing ? "メールファイルがありません" : "メールファイルを読めません");
         return false;
     }
+    if (fileSize)
+        *fileSize = content.size();
     text = messageTextFromFile(content);
     return true;
 }
-
-std::string subjectOf(const std::string& text) {
-    char value[kHeaderValueSize];
-    if (!extractHeaderValue(text.c_str(), "Subject:", value))
-        return std::string();
-    return decodeHeaderForDisplay(value);
-}
-
-// The outcome of the first matching rule for a message in folder.
-void decide(const RuleSet& set, int index, const std::string& folder, MessageVerdict& verdict) {
-    if (index < 0) {
-        verdict.outcome = Outcome::NoMatch;
-        return;
-    }
-    const DistributeRule& rule = set.rule(static_cast<size_t>(index));
-    verdict.rule = index + 1;
-    if (compareNoCase(rule.destFolder, folder.c_str()) == 0) {
-        verdict.outcome = Outcome::SameFolder;
-        return;
-    }
-    verdict.outcome = Outcome::Moves;
-    verdict.destination = rule.destIsTrash ? accountOf(verdict.entry) + "\\Trash.box" : std::string(rule.destFolder);
-}
-
-std::string outcomeText(const MessageVerdict& verdict) {
-    switch (verdict.outcome) {
-    case Outcome::Moves: return verdict.destination + " へ移動";
-    case Outcome::NoMatch: return "移動しない(一致する規則なし)";
-    case Outcome::SameFolder: return "移動しない(振り分け先が今のフォルダ)";
-    case Outcome::Unread: return "対象外(未読)";
-    case Outcome::Unreadable: return "移動しない(読めないメール)";
-    }
-    return std::string();
-}
-
-void writeVerdictJson(JsonWriter& json, const MessageVerdict& verdict) {
-    json.key("entry").value(verdict.entry);
-    json.key("key").value(verdict.key);
-    json.key("subject").value(verdict.subject);
-    json.key("unread").value(verdict.unread);
-    json.key("outcome").value(outcomeCode(verdict.outcome));
-    json.key("rule");
-    if (verdict.rule > 0)
-        json.value(verdict.rule);
-    else
-        json.null();
-    json.key("destination");
-    if (verdict.outcome == Outcome::Moves)
-        json.value(verdict.destination);
-    else
-        json.null();
-}
-
-std::string optionText(bool on) {
-    return on ? "する" : "しない";
-}
-
-}  // namespace
 
 const char* outcomeCode(Outcome outcome) {
     switch (outcome) {

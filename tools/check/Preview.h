@@ -21,6 +21,23 @@ enum class Outcome {
 
 const char* outcomeCode(Outcome outcome);
 
+// The message list of a folder: its text (for the unread marks, read as the plug-in reads it)
+// and the keys of its records in order. Without a readable list the message files of the
+// folder stand in, all of them read. What cannot be read is added to findings.
+struct FolderListing {
+    bool listRead = false;
+    std::string listText;
+    std::vector<std::string> keys;
+};
+
+FolderListing readFolderListing(const std::string& root, const std::string& folder, Findings& findings);
+
+// Reads one message as the plug-in reads it (kMessageCap bytes, up to the first NUL); false,
+// with an unreadable finding, when it cannot. fileSize, when given, receives the bytes read,
+// one more than kMessageCap when the file is longer.
+bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings,
+                     size_t* fileSize = nullptr);
+
 struct MessageVerdict {
     std::string entry;
     std::string key;

@@ -1,0 +1,70 @@
+// Rules learnt from how the user already filed mail: for every folder the fewest rules in the
+// plug-in's own vocabulary that take its messages and no message filed elsewhere. Works on
+// message texts in memory, matched with the plug-in's matching on the raw bytes (encoded
+// words stay encoded). Platform-free.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "plugin/rules/DistributeRule.h"
+
+namespace corvane {
+
+struct LearnMessage {
+    std::string text;  // the text the plug-in matches: capped, up to the first NUL
+    int folder = -1;   // index in LearnInput::folders, or -1 for a message that must stay
+};
+
+struct LearnInput {
+    std::vector<std::string> folders;     // destination folder paths
+    std::vector<LearnMessage> messages;
+    RuleList existing;                    // the account's rules, run before any suggestion
+};
+
+struct SuggestedRule {
+    DistributeRule rule;
+    int folder = 0;
+    int covers = 0;  // messages of its folder it takes that no earlier suggestion took
+};
+
+// Why a filed message is not taken into its folder.
+struct Unseparated {
+    size_t message = 0;
+    int existingRule = 0;       // 1-based: an existing rule sends it elsewhere first
+    int clashFolder = -2;       // the folder (or -1, the messages that stay) its best rule also takes
+    int clashCount = 0;         // how many messages there
+    DistributeRule best;        // that best rule (searchText empty when the message gave none)
+};
+
+struct FolderLearning {
+    int filed = 0;            // messages in the folder
+    int decidedByExisting = 0;// of them, put into the folder by an existing rule
+    int covered = 0;          // of them, put there by a suggestion
+    std::vector<size_t> rules;  // indices into Learning::rules
+    std::vector<Unseparated> unseparated;
+};
+
+struct Learning {
+    std::vector<SuggestedRule> rules;  // in the order they are to run, after the existing ones
+    std::vector<FolderLearning> folders;
+};
+
+Learning learnRules(const LearnInput& input);
+
+// The header fields a learnt rule may name.
+extern const char* const kLearnedHeaders[];
+extern const size_t kLearnedHeaderCount;
+
+// Candidate texts the learner draws from one header value (exposed for tests): addresses,
+// domains, list identifiers, subject tags with their numbers cut off, the subject's first word.
+// Shift-JIS aware; texts that the plain pattern form cannot hold (a leading "^" or trailing
+// "$", control bytes) are left out.
+std::vector<std::string> candidateTexts(const char* headerName, const std::string& value);
+
+// Whether a case-folded search of text could find bytes that are not the text: a double-byte
+// Shift-JIS character whose second byte is an ASCII letter.
+bool caseMatters(const std::string& text);
+
+}  // namespace corvane

@@ -1,0 +1,432 @@
+#include "tools/check/Suggest.h"
+
+#include <algorithm>
+#include <set>
+
+#include "plugin/common/StrUtil.h"
+#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/distribute/UnreadIndex.h"
+#include "plugin/folders/FolderTree.h"
+#include "plugin/rules/RuleText.h"
+#include "tools/check/Disk.h"
+#include "tools/check/JsonWriter.h"
+#include "tools/check/Lint.h"
+#include "tools/check/Preview.h"
+#include "tools/check/TextDisplay.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr size_t kShownUnseparated = 10;
+constexpr size_t kShownNames = 5;
+
+// The host's profile files read from the disk, for the plug-in's folder walk.
+class DiskFolderSource : public FolderTreeSource {
+public:
+    explicit DiskFolderSource(std::string root) : root_(std::move(root)) {}
+    std::string readProfileString(const char* file, const char* section, const char* key) const override {
+        std::string text;
+        if (readDiskFile(file, text) != ReadStatus::Ok)
+            return std::string();
+        return ProfileFile(text).readString(section, key, 1024);
+    }
+    bool toMailboxRelative(const char* fullDir, PathBuffer& out) const override {
+        return corvane::toMailboxRelative(root_.c_str(), fullDir, out);
+    }
+
+private:
+    std::string root_;
+};
+
+struct ReadMessage {
+    std::string entry;
+    std::string text;
+};
+
+// The messages of one folder as the plug-in reads them; with takeUnread false, only those a run
+// would take.
+std::vector<ReadMessage> readFolder(const std::string& root, const std::string& folder, bool takeUnread,
+                                    SuggestResult& result) {
+    std::vector<ReadMessage> out;
+    FolderListing listing = readFolderListing(root, folder, result.findings);
+    std::vector<std::string> entries;
+    for (const std::string& key : listing.keys)
+        entries.push_back(folder + "\\" + key);
+    std::vector<const char*> names;
+    for (const std::string& entry : entries)
+        names.push_back(entry.c_str());
+    std::vector<bool> unread =
+        findUnreadEntries(listing.listRead ? listing.listText.c_str() : nullptr, names.data(), names.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (unread[i] && !takeUnread)
+            continue;
+        ReadMessage message;
+        message.entry = entries[i];
+        size_t size = 0;
+        if (!readMessageText(root, message.entry, message.text, result.findings, &size))
+            continue;
+        if (size > kMessageCap)
+            result.huge.push_back(message.entry);
+        else if (message.text.size() < size)
+            result.binary.push_back(message.entry);
+        out.push_back(std::move(message));
+    }
+    return out;
+}
+
+// Every other message of each folder, and of the messages that stay, in list order.
+void splitHalves(const LearnInput& all, LearnInput& learnt, std::vector<size_t>& heldOut) {
+    learnt.folders = all.folders;
+    learnt.existing = all.existing;
+    std::vector<int> seen(all.folders.size() + 1, 0);
+    for (size_t m = 0; m < all.messages.size(); ++m) {
+        int& count = seen[static_cast<size_t>(all.messages[m].folder + 1)];
+        if (count++ % 2 == 0)
+            learnt.messages.push_back(all.messages[m]);
+        else
+            heldOut.push_back(m);
+    }
+}
+
+std::string ruleCondition(const DistributeRule& rule) {
+    std::string where = rule.searchTarget == NamedHeader ? std::string("ヘッダ「") + rule.headerName + "」の"
+                                                         : std::string("ヘッダ部の");
+    return where + "「" + rule.searchText + "」" + (rule.matchCase ? "(大小区別)" : "");
+}
+
+std::string folderName(const SuggestResult& result, int folder) {
+    if (folder < 0)
+        return "郵便受けに残したメール";
+    return "「" + result.titles[static_cast<size_t>(folder)] + "」(" + result.input.folders[static_cast<size_t>(folder)] +
+           ")";
+}
+
+std::string reasonText(const SuggestResult& result, const Unseparated& unseparated) {
+    if (unseparated.existingRule)
+        return formatText("既存の規則%d が先に %s へ振り分けます", unseparated.existingRule,
+                          result.rules.load.rules[static_cast<size_t>(unseparated.existingRule - 1)].rule.destFolder);
+    if (unseparated.best.searchText[0] == '\0')
+        return "振り分けに使えるヘッダがありません";
+    return ruleCondition(unseparated.best) + formatText(" は%sの %d 通にも一致します",
+                                                        folderName(result, unseparated.clashFolder).c_str(),
+                                                        unseparated.clashCount);
+}
+
+std::string percent(int part, int whole) {
+    return whole ? formatText("%.1f%%", 100.0 * part / whole) : std::string("-");
+}
+
+void namesText(std::string& out, const char* label, const std::vector<std::string>& names) {
+    if (names.empty())
+        return;
+    out += formatText("注意: %s %d 通:", label, static_cast<int>(names.size()));
+    for (size_t i = 0; i < names.size() && i < kShownNames; ++i)
+        out += " " + displayBytes(names[i]);
+    if (names.size() > kShownNames)
+        out += formatText(" ほか %d 通", static_cast<int>(names.size() - kShownNames));
+    out += "\n";
+}
+
+void checkSuggestions(const std::string& root, SuggestResult& result) {
+    std::string ini = "[Rule]\r\n";
+    for (const LoadedRule& loaded : result.rules.load.rules)
+        ini += loaded.key + "=\"" + loaded.value + "\"\r\n";
+    for (const std::string& line : result.lines)
+        ini += line + "\r\n";
+    AccountRules combined;
+    combined.account = result.account;
+    combined.iniPath = result.rules.iniPath;
+    combined.read = true;
+    combined.file.reset(new ProfileFile(ini));
+    combined.load = loadRuleSet(*combined.file);
+    Findings lint;
+    lintRulesFile(combined, root, lint);
+    for (const Finding& finding : lint.problems)
+        if (finding.rule >= result.firstNumber)
+            result.findings.addProblem("suggestion-lint", result.rules.iniPath,
+                                       formatText("提案した規則%d: ", finding.rule) + finding.message);
+}
+
+}  // namespace
+
+std::vector<std::string> suggestionLines(const Learning& learning, int firstNumber) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < learning.rules.size(); ++i)
+        lines.push_back(formatText("rule%d=\"", firstNumber + static_cast<int>(i)) +
+                        formatRuleValue(learning.rules[i].rule) + "\"");
+    return lines;
+}
+
+std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
+                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages) {
+    std::string ini = "[Rule]\r\n";
+    for (size_t i = 0; i < existing.size(); ++i)
+        ini += formatText("rule%d=\"", static_cast<int>(i + 1)) + existing[i].value + "\"\r\n";
+    for (const std::string& line : lines)
+        ini += line + "\r\n";
+    RulesLoad load = loadRuleSet(ProfileFile(ini));
+    if (load.rules.size() != existing.size() + lines.size())
+        return std::vector<int>();
+    RuleSet set(load.rules);
+    std::vector<int> out;
+    for (const LearnMessage& message : messages) {
+        int winner = set.firstMatch(message.text.c_str());
+        int destination = -1;
+        if (winner >= 0) {
+            destination = -2;
+            for (size_t f = 0; f < folders.size(); ++f)
+                if (compareNoCase(set.rule(static_cast<size_t>(winner)).destFolder, folders[f].c_str()) == 0)
+                    destination = static_cast<int>(f);
+        }
+        out.push_back(destination);
+    }
+    return out;
+}
+
+SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout) {
+    SuggestResult result;
+    result.account = account;
+    result.holdout = holdout;
+    result.rules = readAccountRules(root, account, result.findings);
+    // No rules file yet is the usual case for a new user: nothing to run before the suggestions.
+    result.findings.unreadable.erase(std::remove_if(result.findings.unreadable.begin(), result.findings.unreadable.end(),
+                                                    [](const Finding& f) { return f.code == "missing-file"; }),
+                                     result.findings.unreadable.end());
+    const RulesLoad& load = result.rules.load;
+    for (const LoadedRule& loaded : load.rules)
+        result.input.existing.push_back(loaded.rule);
+    result.firstNumber = static_cast<int>(load.rules.size()) + 1;
+    if (load.stop != LoadStop::Absent)
+        result.findings.addProblem("rules-file-stops", result.rules.iniPath,
+                                   formatText("規則の読み込みが rule%d で止まります。先に lint で直してから貼り付けてください",
+                                              load.stopNumber));
+    result.needsSection = true;
+    for (const ProfileLine& line : result.rules.file->lines())
+        if (line.kind == ProfileLine::Section && compareNoCase(line.section.c_str(), "Rule") == 0)
+            result.needsSection = false;
+
+    FolderList folders;
+    listAccountFolders(folders, (root + account + "\\").c_str(), DiskFolderSource(root));
+    std::set<std::string> visited;
+    std::vector<ReadMessage> staying;
+    for (const FolderEntry& folder : folders) {
+        if (!visited.insert(folder.path).second)
+            continue;
+        if (folder.kind == Inbox) {
+            staying = readFolder(root, folder.path, load.unreadMail, result);
+            continue;
+        }
+        if (folder.kind != UserFolder)
+            continue;
+        PathBuffer testPath;
+        if (!formatFolderTestPath(root.c_str(), folder.path, testPath) || !diskPathExists(testPath)) {
+            result.findings.addUnreadable("no-entry-file", nativeDiskPath(testPath[0] ? testPath : root + folder.path),
+                                          "フォルダの設定ファイル(Entry.ini)がありません。このフォルダからは学びません");
+            continue;
+        }
+        int index = static_cast<int>(result.input.folders.size());
+        result.input.folders.push_back(folder.path);
+        result.titles.push_back(folder.title);
+        for (ReadMessage& message : readFolder(root, folder.path, true, result)) {
+            result.entries.push_back(message.entry);
+            result.input.messages.push_back({std::move(message.text), index});
+        }
+    }
+    for (ReadMessage& message : staying) {
+        result.entries.push_back(message.entry);
+        result.input.messages.push_back({std::move(message.text), -1});
+        ++result.staying;
+    }
+
+    result.learning = learnRules(result.input);
+    result.lines = suggestionLines(result.learning, result.firstNumber);
+    std::vector<int> destinations =
+        destinationsOf(load.rules, result.lines, result.input.folders, result.input.messages);
+    result.proven.assign(result.input.folders.size(), 0);
+    if (destinations.size() != result.input.messages.size()) {
+        result.findings.addProblem("suggestion-unreadable", result.rules.iniPath,
+                                   "提案した規則を読み直せませんでした");
+    } else {
+        for (size_t m = 0; m < destinations.size(); ++m) {
+            int own = result.input.messages[m].folder;
+            if (destinations[m] >= 0 && destinations[m] == own)
+                ++result.proven[static_cast<size_t>(own)];
+            else if (destinations[m] != -1 && destinations[m] != own)
+                ++result.provenWrong;
+        }
+    }
+    checkSuggestions(root, result);
+    for (size_t f = 0; f < result.learning.folders.size(); ++f) {
+        const FolderLearning& folder = result.learning.folders[f];
+        if (!folder.unseparated.empty())
+            result.findings.addProblem("unseparated", nativeDiskPath(root + result.input.folders[f]),
+                                       formatText("%d 通を分ける規則がありません", static_cast<int>(folder.unseparated.size())));
+    }
+
+    if (holdout) {
+        LearnInput learnt;
+        std::vector<size_t> heldOut;
+        splitHalves(result.input, learnt, heldOut);
+        Learning half = learnRules(learnt);
+        std::vector<std::string> halfLines = suggestionLines(half, result.firstNumber);
+        std::vector<LearnMessage> tested;
+        for (size_t m : heldOut)
+            tested.push_back(result.input.messages[m]);
+        std::vector<int> withSuggestions = destinationsOf(load.rules, halfLines, result.input.folders, tested);
+        std::vector<int> withExisting = destinationsOf(load.rules, {}, result.input.folders, tested);
+        HoldoutFigures& figures = result.figures;
+        figures.learnt = static_cast<int>(learnt.messages.size());
+        figures.folders.assign(result.input.folders.size(), HoldoutFolder());
+        for (size_t i = 0; i < tested.size() && i < withSuggestions.size() && i < withExisting.size(); ++i) {
+            if (withExisting[i] != -1)
+                continue;  // an existing rule decides it, whatever was learnt
+            int own = tested[i].folder;
+            if (own >= 0) {
+                ++figures.heldOut;
+                ++figures.folders[static_cast<size_t>(own)].heldOut;
+            }
+            if (withSuggestions[i] == -1)
+                continue;
+            ++figures.moved;
+            if (withSuggestions[i] == own) {
+                ++figures.correct;
+                ++figures.folders[static_cast<size_t>(own)].correct;
+            } else if (own >= 0) {
+                ++figures.folders[static_cast<size_t>(own)].wrong;
+            }
+        }
+    }
+    return result;
+}
+
+std::string renderSuggestText(const SuggestResult& result) {
+    std::string out = formatText("アカウント: %s (既存の規則 %d 件、%s)\n", displayBytes(result.account).c_str(),
+                                 result.firstNumber - 1, result.rules.iniPath.c_str());
+    out += formatText("学んだメール: ユーザーフォルダ %d 個の %d 通。郵便受けに残したメール %d 通には一致させません\n",
+                      static_cast<int>(result.input.folders.size()),
+                      static_cast<int>(result.input.messages.size()) - result.staying, result.staying);
+    out += "フォルダごと (振り分けられる通数 / フォルダの通数):\n";
+    for (size_t f = 0; f < result.learning.folders.size(); ++f) {
+        const FolderLearning& folder = result.learning.folders[f];
+        std::string numbers;
+        for (size_t rule : folder.rules)
+            numbers += formatText("%s%d", numbers.empty() ? "" : ", ", result.firstNumber + static_cast<int>(rule));
+        out += "  " + displayBytes(result.input.folders[f]) + " 「" + displayBytes(result.titles[f]) + "」 " +
+               formatText("%d / %d 通", result.proven[f], folder.filed);
+        if (folder.decidedByExisting)
+            out += formatText(" (うち既存の規則で %d 通)", folder.decidedByExisting);
+        out += numbers.empty() ? std::string("  規則なし\n") : "  規則 " + numbers + "\n";
+        if (!folder.unseparated.empty()) {
+            out += formatText("    分けられない %d 通:\n", static_cast<int>(folder.unseparated.size()));
+            for (size_t i = 0; i < folder.unseparated.size() && i < kShownUnseparated; ++i)
+                out += "      " + displayBytes(result.entries[folder.unseparated[i].message]) + ": " +
+                       displayBytes(reasonText(result, folder.unseparated[i])) + "\n";
+            if (folder.unseparated.size() > kShownUnseparated)
+                out += formatText("      ほか %d 通\n", static_cast<int>(folder.unseparated.size() - kShownUnseparated));
+        }
+    }
+    if (result.provenWrong)
+        out += formatText("注意: 規則を足すと %d 通が別のフォルダへ振り分けられます\n", result.provenWrong);
+    namesText(out, "64KB を超えるメール (先頭の 64KB から学びました)", result.huge);
+    namesText(out, "NUL バイトを含むメール (その手前から学びました)", result.binary);
+    if (result.holdout) {
+        const HoldoutFigures& figures = result.figures;
+        out += formatText("検証 (--holdout): 各フォルダの 1 通おき %d 通から学んだ規則で、残りを振り分けました\n",
+                          figures.learnt);
+        out += formatText("  適合率 %s (移動した %d 通のうち正しいフォルダへ %d 通)\n",
+                          percent(figures.correct, figures.moved).c_str(), figures.moved, figures.correct);
+        out += formatText("  再現率 %s (振り分けるべき %d 通のうち %d 通)\n",
+                          percent(figures.correct, figures.heldOut).c_str(), figures.heldOut, figures.correct);
+        for (size_t f = 0; f < figures.folders.size(); ++f) {
+            const HoldoutFolder& folder = figures.folders[f];
+            out += "    " + displayBytes(result.input.folders[f]) +
+                   formatText(" %d 通中 %d 通", folder.heldOut, folder.correct) +
+                   (folder.wrong ? formatText("、別のフォルダへ %d 通", folder.wrong) : std::string()) + "\n";
+        }
+    }
+    if (result.lines.empty()) {
+        out += "提案できる規則はありません\n";
+    } else {
+        out += formatText("提案する規則 %d 件 (メールソフトを閉じてから、corvane.ini の [Rule] の末尾に貼り付けます):\n",
+                          static_cast<int>(result.lines.size()));
+        if (result.needsSection)
+            out += "[Rule]\n";
+        for (const std::string& line : result.lines)
+            out += line + "\n";
+    }
+    out += renderFindingsText(result.findings);
+    return out;
+}
+
+std::string renderSuggestJson(const SuggestResult& result) {
+    JsonWriter json;
+    json.beginObject();
+    json.key("command").value("suggest");
+    json.key("account").value(result.account);
+    json.key("rulesFile").value(result.rules.iniPath);
+    json.key("existingRules").value(result.firstNumber - 1);
+    json.key("staying").value(result.staying);
+    json.key("folders").beginArray();
+    for (size_t f = 0; f < result.learning.folders.size(); ++f) {
+        const FolderLearning& folder = result.learning.folders[f];
+        json.beginObject();
+        json.key("path").value(result.input.folders[f]);
+        json.key("title").value(result.titles[f]);
+        json.key("filed").value(folder.filed);
+        json.key("filedByRules").value(result.proven[f]);
+        json.key("byExistingRules").value(folder.decidedByExisting);
+        json.key("rules").beginArray();
+        for (size_t rule : folder.rules)
+            json.value(result.firstNumber + static_cast<int>(rule));
+        json.endArray();
+        json.key("unseparated").beginArray();
+        for (const Unseparated& unseparated : folder.unseparated) {
+            json.beginObject();
+            json.key("entry").value(result.entries[unseparated.message]);
+            json.key("reason").value(reasonText(result, unseparated));
+            json.endObject();
+        }
+        json.endArray();
+        json.endObject();
+    }
+    json.endArray();
+    json.key("rules").beginArray();
+    for (size_t i = 0; i < result.learning.rules.size(); ++i) {
+        const SuggestedRule& suggestion = result.learning.rules[i];
+        json.beginObject();
+        json.key("number").value(result.firstNumber + static_cast<int>(i));
+        json.key("line").value(result.lines[i]);
+        json.key("target").value(suggestion.rule.searchTarget);
+        json.key("header").value(suggestion.rule.headerName);
+        json.key("text").value(suggestion.rule.searchText);
+        json.key("matchCase").value(suggestion.rule.matchCase != 0);
+        json.key("destination").value(suggestion.rule.destFolder);
+        json.key("covers").value(suggestion.covers);
+        json.endObject();
+    }
+    json.endArray();
+    json.key("holdout");
+    if (result.holdout) {
+        const HoldoutFigures& figures = result.figures;
+        json.beginObject();
+        json.key("learnt").value(figures.learnt);
+        json.key("heldOut").value(figures.heldOut);
+        json.key("moved").value(figures.moved);
+        json.key("correct").value(figures.correct);
+        json.key("precision").value(percent(figures.correct, figures.moved));
+        json.key("recall").value(percent(figures.correct, figures.heldOut));
+        json.endObject();
+    } else {
+        json.null();
+    }
+    for (const char* name : {"huge", "binary"}) {
+        json.key(name).beginArray();
+        for (const std::string& entry : name[0] == 'h' ? result.huge : result.binary)
+            json.value(entry);
+        json.endArray();
+    }
+    return finishCheckJson(json, result.findings);
+}
+
+}  // namespace corvane

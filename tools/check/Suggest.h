@@ -1,0 +1,62 @@
+// corvane-check suggest: rules learnt from the mail the user already filed in the account's user
+// folders, proved on that mail through the rules file text the plug-in would read, printed as
+// "ruleN=" lines to paste. Reads the mailbox as the plug-in does and writes nothing.
+// Platform-free apart from the disk access.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/check/Findings.h"
+#include "tools/check/RuleLearning.h"
+
+namespace corvane {
+
+struct HoldoutFolder {
+    int heldOut = 0;  // filed messages held out of the learning
+    int correct = 0;  // of them, put into their folder by the rules learnt without them
+    int wrong = 0;    // of them, sent to another folder
+};
+
+struct HoldoutFigures {
+    int learnt = 0;    // messages learnt from (folders and those that stay)
+    int heldOut = 0;   // filed messages held out, not decided by an existing rule
+    int moved = 0;     // held-out messages (filed or staying) a suggestion moves
+    int correct = 0;   // of them, into their own folder
+    std::vector<HoldoutFolder> folders;
+};
+
+struct SuggestResult {
+    std::string account;
+    AccountRules rules;
+    std::vector<std::string> titles;   // per folder of input.folders
+    std::vector<std::string> entries;  // per message of input.messages
+    int staying = 0;                   // messages left in the inbox that no rule may take
+    LearnInput input;
+    Learning learning;
+    int firstNumber = 1;                // the number of the first suggested rule
+    std::vector<std::string> lines;    // "ruleN=\"value\"" per suggestion
+    bool needsSection = false;         // the rules file has no [Rule] section yet
+    std::vector<int> proven;           // per folder: messages the whole rule list files there
+    int provenWrong = 0;               // messages it would send to a folder not theirs
+    bool holdout = false;
+    HoldoutFigures figures;
+    std::vector<std::string> huge;     // messages longer than the plug-in reads: learnt from their start
+    std::vector<std::string> binary;   // messages with a NUL byte: learnt from the text before it
+    Findings findings;
+};
+
+SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout);
+std::string renderSuggestText(const SuggestResult& result);
+std::string renderSuggestJson(const SuggestResult& result);
+
+// The suggestions as rules file lines, numbered from firstNumber.
+std::vector<std::string> suggestionLines(const Learning& learning, int firstNumber);
+
+// Where the existing rules followed by the suggestion lines, read back as the plug-in reads
+// "corvane.ini", send each message: the index of its folder in folders, -1 when no rule takes
+// it, -2 for any other destination. lines that do not all read back give an empty result.
+std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
+                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages);
+
+}  // namespace corvane
