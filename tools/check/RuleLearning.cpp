@@ -22,7 +22,7 @@ const size_t kLearnedHeaderCount = sizeof kLearnedHeaders / sizeof kLearnedHeade
 namespace {
 
 constexpr size_t kBlockSlot = kLearnedHeaderCount;  // the header block, for folders no named header separates
-constexpr size_t kCandidatesPerRound = 24;
+constexpr size_t kCandidatesPerRound = 32;
 constexpr size_t kMostCandidatesPerFolder = 400;
 constexpr size_t kLongestBlockLine = 200;
 
@@ -171,23 +171,30 @@ void subjectCandidates(const std::string& value, std::vector<std::string>& out) 
         addText(out, word);
 }
 
-struct Fields {
-    std::string values[kLearnedHeaderCount];
-    bool present[kLearnedHeaderCount] = {};
-    std::string block;
+// Where one field's value lies in its slot's store: the values of a slot sit one after the
+// other, each followed by a NUL, so that a search over every message runs through memory in order.
+struct Span {
+    uint32_t message = 0;
+    uint32_t offset = 0;
+    uint32_t length = 0;
 };
 
-Fields fieldsOf(const std::string& text) {
-    Fields fields;
-    char value[kHeaderValueSize];
-    for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot) {
-        fields.present[slot] = extractHeaderValue(text.c_str(), kLearnedHeaders[slot], value);
-        if (fields.present[slot])
-            fields.values[slot] = value;
+struct SlotStore {
+    std::string bytes;
+    std::vector<Span> spans;       // every message that has the field, in message order
+    std::vector<int32_t> spanOf;   // per message: index in spans, or -1
+
+    void add(uint32_t message, const char* value, size_t length) {
+        spanOf[message] = static_cast<int32_t>(spans.size());
+        spans.push_back({message, static_cast<uint32_t>(bytes.size()), static_cast<uint32_t>(length)});
+        bytes.append(value, length);
+        bytes.push_back('\0');
     }
-    fields.block = text.substr(0, headerBlockEnd(text.c_str()));
-    return fields;
-}
+    std::string value(uint32_t message) const {
+        const Span& span = spans[static_cast<size_t>(spanOf[message])];
+        return bytes.substr(span.offset, span.length);
+    }
+};
 
 // The first physical lines of the header block as fallback texts: "Name: value", noise left out.
 std::vector<std::string> blockCandidates(const std::string& block) {
@@ -219,7 +226,16 @@ struct Candidate {
     bool matchCase = false;
     std::vector<uint32_t> positives;  // undecided messages of the folder it matches, ascending
     int negatives = 0;
+    int negativesWithCase = 0;   // of them, those it matches with case as well
     std::map<int, int> clashes;  // folder (-1: messages that stay) -> messages it would wrongly take
+};
+
+// A candidate text not yet evaluated, with the number of untaken messages of the folder that
+// gave it: an upper bound of what it can add, as a text found in a message is drawn from it.
+struct Ranked {
+    std::string key;  // slot digit and text
+    size_t slot = 0;
+    int count = 0;
 };
 
 class Learner {
@@ -231,6 +247,7 @@ public:
 private:
     void decideByExisting(Learning& learning);
     void learnFolder(int folder, Learning& learning);
+    std::vector<Ranked> rank(const std::vector<uint32_t>& mine, int phase, const std::set<std::string>& tried) const;
     enum Verdict { NotStorable, Rejected, Valid };
     Verdict evaluate(int folder, size_t slot, const std::string& text, bool matchCase, std::vector<Candidate>& pool,
                      std::vector<Candidate>& rejected);
@@ -238,9 +255,8 @@ private:
     DistributeRule ruleOf(size_t slot, const std::string& text, bool matchCase, int folder) const;
 
     const LearnInput& input_;
-    std::vector<Fields> fields_;
-    std::vector<int> existingWinner_;   // per message: index of the existing rule that decides it, or -1
-    std::vector<std::vector<uint32_t>> bySlot_;  // per slot: undecided messages that have the field
+    std::vector<SlotStore> slots_;     // kLearnedHeaderCount named fields and the header block
+    std::vector<int> existingWinner_;  // per message: index of the existing rule that decides it, or -1
     std::vector<char> uncovered_;
 };
 
@@ -291,24 +307,75 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
     candidate.text = text;
     candidate.matchCase = matchCase;
     PlainPattern pattern = preparePattern(text.c_str(), text.size(), matchCase);
-    for (uint32_t m : bySlot_[slot]) {
-        const std::string& value = slot == kBlockSlot ? fields_[m].block : fields_[m].values[slot];
-        if (!plainMatch(value.c_str(), value.size(), pattern))
+    PlainPattern withCase = preparePattern(text.c_str(), text.size(), true);
+    const SlotStore& store = slots_[slot];
+    const char* bytes = store.bytes.data();
+    for (const Span& span : store.spans) {
+        if (!plainMatch(bytes + span.offset, span.length, pattern))
             continue;
-        int owner = input_.messages[m].folder;
+        int owner = input_.messages[span.message].folder;
         if (owner == folder) {
-            candidate.positives.push_back(m);
+            candidate.positives.push_back(span.message);
         } else {
             ++candidate.negatives;
             ++candidate.clashes[owner];
+            if (!matchCase && plainMatch(bytes + span.offset, span.length, withCase))
+                ++candidate.negativesWithCase;
         }
     }
-    bool valid = candidate.negatives == 0 && !candidate.positives.empty();
-    bool clashes = candidate.negatives > 0;
-    (valid ? pool : rejected).push_back(std::move(candidate));
-    return valid ? Valid : clashes ? Rejected : NotStorable;
+    if (candidate.negatives == 0 && !candidate.positives.empty()) {
+        pool.push_back(std::move(candidate));
+        return Valid;
+    }
+    // Matching case would take no other mail: worth trying.
+    Verdict verdict = !matchCase && candidate.negatives > 0 && candidate.negativesWithCase == 0 ? Rejected : NotStorable;
+    rejected.push_back(std::move(candidate));
+    return verdict;
 }
 
+std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
+                                  const std::set<std::string>& tried) const {
+    std::map<std::string, Ranked> counts;
+    auto count = [&](size_t slot, const std::string& text) {
+        std::string key = std::string(1, static_cast<char>('0' + slot)) + text;
+        if (tried.count(key))
+            return;
+        Ranked& entry = counts[key];
+        entry.key = key;
+        entry.slot = slot;
+        ++entry.count;
+    };
+    for (uint32_t m : mine) {
+        if (!uncovered_[m])
+            continue;
+        if (phase == 0) {
+            for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot)
+                if (slots_[slot].spanOf[m] >= 0)
+                    for (const std::string& text : candidateTexts(kLearnedHeaders[slot], slots_[slot].value(m)))
+                        count(slot, text);
+        } else {
+            for (const std::string& text : blockCandidates(slots_[kBlockSlot].value(m)))
+                count(kBlockSlot, text);
+        }
+    }
+    std::vector<Ranked> ranked;
+    for (auto& entry : counts)
+        if (phase == 0 || entry.second.count >= 2)
+            ranked.push_back(std::move(entry.second));
+    std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        if (a.count != b.count)
+            return a.count > b.count;
+        if (a.slot != b.slot)
+            return a.slot < b.slot;
+        return a.key.size() < b.key.size();
+    });
+    return ranked;
+}
+
+// Greedy cover, lazily: the valid rule that takes most of what is still untaken is chosen as
+// soon as no candidate not yet evaluated could take more, so most candidates are never run
+// over the mailbox. Phase 0 uses named headers; phase 1 header-block lines shared by two or
+// more messages that no named header took.
 void Learner::learnFolder(int folder, Learning& learning) {
     FolderLearning& result = learning.folders[static_cast<size_t>(folder)];
     std::vector<uint32_t> mine;
@@ -324,83 +391,58 @@ void Learner::learnFolder(int folder, Learning& learning) {
     std::vector<Candidate> pool, rejected;
     std::set<std::string> tried;
     size_t left = mine.size();
+    auto gainOf = [&](const Candidate& candidate) {
+        size_t gain = 0;
+        for (uint32_t m : candidate.positives)
+            gain += static_cast<size_t>(uncovered_[m]);
+        return gain;
+    };
     for (int phase = 0; phase < 2 && left > 0; ++phase) {
-        // Phase 0: named headers. Phase 1: header-block lines shared by two or more messages
-        // that no named header took.
-        for (;;) {
-            std::map<std::string, std::pair<size_t, int>> counts;  // key -> (slot, messages)
-            for (uint32_t m : mine) {
-                if (!uncovered_[m])
-                    continue;
-                if (phase == 0) {
-                    for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot)
-                        if (fields_[m].present[slot])
-                            for (const std::string& text :
-                                 candidateTexts(kLearnedHeaders[slot], fields_[m].values[slot])) {
-                                auto& entry = counts[std::string(1, static_cast<char>('0' + slot)) + text];
-                                entry.first = slot;
-                                ++entry.second;
-                            }
-                } else {
-                    for (const std::string& text : blockCandidates(fields_[m].block)) {
-                        auto& entry = counts[std::string(1, static_cast<char>('0' + kBlockSlot)) + text];
-                        entry.first = kBlockSlot;
-                        ++entry.second;
-                    }
-                }
-            }
-            std::vector<std::pair<std::string, std::pair<size_t, int>>> ranked;
-            for (const auto& entry : counts)
-                if (!tried.count(entry.first) && (phase == 0 || entry.second.second >= 2))
-                    ranked.push_back(entry);
-            std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
-                if (a.second.second != b.second.second)
-                    return a.second.second > b.second.second;
-                if (a.second.first != b.second.first)
-                    return a.second.first < b.second.first;
-                return a.first.size() < b.first.size();
-            });
-            if (ranked.empty() || tried.size() >= kMostCandidatesPerFolder)
-                break;
-            for (size_t i = 0; i < ranked.size() && i < kCandidatesPerRound; ++i) {
-                tried.insert(ranked[i].first);
-                size_t slot = ranked[i].second.first;
-                std::string text = ranked[i].first.substr(1);
-                bool exact = caseMatters(text);
-                bool letters = std::any_of(text.begin(), text.end(), [](char c) { return isLetter(c); });
-                // Case folded first, as a user would write it; with case only when folding
-                // would take mail filed elsewhere.
-                if (evaluate(folder, slot, text, exact, pool, rejected) == Rejected && !exact && letters)
-                    evaluate(folder, slot, text, true, pool, rejected);
-            }
-            // Greedy cover: the rule that takes most of what is still untaken, until none adds.
-            for (;;) {
-                const Candidate* best = nullptr;
-                size_t bestGain = 0;
-                for (const Candidate& candidate : pool) {
-                    size_t gain = 0;
-                    for (uint32_t m : candidate.positives)
-                        gain += static_cast<size_t>(uncovered_[m]);
-                    if (gain > bestGain || (gain == bestGain && gain > 0 && candidate.slot < best->slot)) {
-                        best = &candidate;
+        for (bool progress = true; progress && left > 0;) {
+            progress = false;
+            std::vector<Ranked> ranked = rank(mine, phase, tried);
+            size_t next = 0;
+            while (left > 0) {
+                size_t best = pool.size(), bestGain = 0;
+                for (size_t i = 0; i < pool.size(); ++i) {
+                    size_t gain = gainOf(pool[i]);
+                    if (gain > bestGain || (gain == bestGain && gain > 0 && pool[i].slot < pool[best].slot)) {
+                        best = i;
                         bestGain = gain;
                     }
                 }
-                if (!best)
+                size_t bound = next < ranked.size() ? static_cast<size_t>(ranked[next].count) : 0;
+                if (bestGain > 0 && bestGain >= bound) {
+                    SuggestedRule suggestion;
+                    suggestion.rule = ruleOf(pool[best].slot, pool[best].text, pool[best].matchCase, folder);
+                    suggestion.folder = folder;
+                    suggestion.covers = static_cast<int>(bestGain);
+                    for (uint32_t m : pool[best].positives)
+                        uncovered_[m] = 0;
+                    left -= bestGain;
+                    result.covered += static_cast<int>(bestGain);
+                    result.rules.push_back(learning.rules.size());
+                    learning.rules.push_back(suggestion);
+                    pool.erase(std::remove_if(pool.begin(), pool.end(),
+                                              [&](const Candidate& candidate) { return gainOf(candidate) == 0; }),
+                               pool.end());
+                    progress = true;
+                    continue;
+                }
+                if (next >= ranked.size() || tried.size() >= kMostCandidatesPerFolder)
                     break;
-                SuggestedRule suggestion;
-                suggestion.rule = ruleOf(best->slot, best->text, best->matchCase, folder);
-                suggestion.folder = folder;
-                suggestion.covers = static_cast<int>(bestGain);
-                for (uint32_t m : best->positives)
-                    uncovered_[m] = 0;
-                left -= bestGain;
-                result.covered += static_cast<int>(bestGain);
-                result.rules.push_back(learning.rules.size());
-                learning.rules.push_back(suggestion);
+                const Ranked& candidate = ranked[next++];
+                tried.insert(candidate.key);
+                std::string text = candidate.key.substr(1);
+                bool exact = caseMatters(text);
+                // Case folded first, as a user would write it; with case only when folding
+                // alone takes mail filed elsewhere.
+                if (evaluate(folder, candidate.slot, text, exact, pool, rejected) == Rejected)
+                    evaluate(folder, candidate.slot, text, true, pool, rejected);
+                progress = true;
+                if (next % kCandidatesPerRound == 0)
+                    break;  // rank again: what was taken since lowers the bounds
             }
-            if (left == 0)
-                break;
         }
     }
     explain(folder, rejected, result);
@@ -418,7 +460,8 @@ void Learner::explain(int folder, const std::vector<Candidate>& rejected, Folder
         unseparated.message = m;
         const Candidate* best = nullptr;
         for (const Candidate& candidate : rejected)
-            if (std::binary_search(candidate.positives.begin(), candidate.positives.end(), static_cast<uint32_t>(m)) &&
+            if (candidate.negatives > 0 &&
+                std::binary_search(candidate.positives.begin(), candidate.positives.end(), static_cast<uint32_t>(m)) &&
                 (!best || candidate.positives.size() > best->positives.size()))
                 best = &candidate;
         if (best) {
@@ -436,18 +479,20 @@ void Learner::explain(int folder, const std::vector<Candidate>& rejected, Folder
 Learning Learner::run() {
     Learning learning;
     learning.folders.resize(input_.folders.size());
-    fields_.reserve(input_.messages.size());
-    for (const LearnMessage& message : input_.messages)
-        fields_.push_back(fieldsOf(message.text));
     decideByExisting(learning);
-    bySlot_.assign(kLearnedHeaderCount + 1, std::vector<uint32_t>());
+    slots_.assign(kLearnedHeaderCount + 1, SlotStore());
+    for (SlotStore& store : slots_)
+        store.spanOf.assign(input_.messages.size(), -1);
+    char value[kHeaderValueSize];
     for (size_t m = 0; m < input_.messages.size(); ++m) {
         if (existingWinner_[m] >= 0)
-            continue;
+            continue;  // the existing rules decide it whatever is learnt
+        const char* text = input_.messages[m].text.c_str();
+        uint32_t index = static_cast<uint32_t>(m);
         for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot)
-            if (fields_[m].present[slot])
-                bySlot_[slot].push_back(static_cast<uint32_t>(m));
-        bySlot_[kBlockSlot].push_back(static_cast<uint32_t>(m));
+            if (extractHeaderValue(text, kLearnedHeaders[slot], value))
+                slots_[slot].add(index, value, strlen(value));
+        slots_[kBlockSlot].add(index, text, headerBlockEnd(text));
     }
     uncovered_.assign(input_.messages.size(), 0);
     for (size_t folder = 0; folder < input_.folders.size(); ++folder)

@@ -1,0 +1,97 @@
+// Speed of learning rules from filed mail (corvane-check suggest) as the mailbox grows: n filed
+// messages spread over 50 folders, each folder fed by one kind of stream (a list, a sender's
+// domain, a numbered subject tag, an alias, an encoded subject), with people who write to
+// several folders and a tenth of the mail left in the inbox. The hard mailbox adds folders of
+// mail from friends (one rule per friend) and pairs of folders fed by the same list, which no
+// rule separates, so that every candidate of theirs is tried.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <string>
+
+#include "tools/check/RuleLearning.h"
+#include "tools/sample/SampleMailbox.h"
+
+using namespace corvane;
+
+namespace {
+
+constexpr int kFolders = 50;
+
+std::string filedMail(int folder, int serial, std::mt19937& random, bool hard) {
+    std::string person = "person" + std::to_string(random() % 300) + "@example.co.jp";
+    std::string from = "From: " + sample::mimeEncodedWord("山田") + " <" + person + ">\r\n";
+    std::string to = "To: main@example.co.jp\r\n";
+    std::string subject = "Subject: " + sample::mimeEncodedWord("お知らせ") + " " + std::to_string(serial) + "\r\n";
+    std::string extra;
+    std::string tag = std::to_string(folder);
+    switch (hard ? folder % 7 : folder % 5) {
+    case 0: extra = "List-Id: List " + tag + " <list" + tag + ".lists.example.org>\r\n"; break;
+    case 1: from = "From: news" + std::to_string(random() % 9) + "@shop" + tag + ".example.com\r\n"; break;
+    case 2: subject = "Subject: [team" + tag + ":" + std::to_string(10000 + serial) + "] Re: report\r\n"; break;
+    case 3: to = "To: alias" + tag + "@example.co.jp\r\n"; break;
+    case 4: subject = "Subject: " + sample::mimeEncodedWord("案件" + tag) + " " + std::to_string(serial) + "\r\n"; break;
+    case 5: from = "From: friend" + tag + "_" + std::to_string(random() % 20) + "@mail.example.net\r\n"; break;
+    case 6: extra = "List-Id: <shared" + std::to_string(folder / 7) + ".lists.example.org>\r\n"; break;
+    }
+    std::string body;
+    size_t size = 500 + random() % 4000;
+    while (body.size() < size)
+        body += "The quick brown fox jumps over the lazy dog.\r\n";
+    return "Return-Path: <bounce@example.co.jp>\r\nDate: Mon, 2 Nov 2026 10:00:00 +0900\r\nMessage-ID: <" +
+           std::to_string(serial) + "@example.co.jp>\r\n" + from + to + subject + extra + "\r\n" + body;
+}
+
+LearnInput mailbox(int filed, bool hard) {
+    std::mt19937 random(7);
+    LearnInput input;
+    for (int f = 0; f < kFolders; ++f)
+        input.folders.push_back("Main\\User" + std::to_string(100 + f) + ".box");
+    for (int i = 0; i < filed; ++i) {
+        int folder = static_cast<int>(random() % kFolders);
+        // In the hard mailbox a folder after a shared-list folder gets the same list.
+        int kind = hard && folder % 7 == 0 && folder > 0 ? folder - 1 : folder;
+        input.messages.push_back({filedMail(kind, i, random, hard), folder});
+        if (i % 10 == 0) {
+            std::string person = "person" + std::to_string(random() % 300) + "@example.co.jp";
+            input.messages.push_back({"From: " + person + "\r\nTo: main@example.co.jp\r\nSubject: " +
+                                          sample::mimeEncodedWord("こんにちは") + "\r\n\r\nhello\r\n",
+                                      -1});
+        }
+    }
+    return input;
+}
+
+void learn(benchmark::State& state, bool hard) {
+    LearnInput input = mailbox(static_cast<int>(state.range(0)), hard);
+    size_t rules = 0, covered = 0, unseparated = 0;
+    for (auto _ : state) {
+        Learning learning = learnRules(input);
+        rules = learning.rules.size();
+        covered = unseparated = 0;
+        for (const FolderLearning& folder : learning.folders) {
+            covered += static_cast<size_t>(folder.covered);
+            unseparated += folder.unseparated.size();
+        }
+        benchmark::DoNotOptimize(learning);
+    }
+    state.counters["rules"] = static_cast<double>(rules);
+    state.counters["covered"] = static_cast<double>(covered);
+    state.counters["unseparated"] = static_cast<double>(unseparated);
+    state.SetComplexityN(state.range(0));
+}
+
+void BM_LearnRules(benchmark::State& state) {
+    learn(state, false);
+}
+
+void BM_LearnRulesHard(benchmark::State& state) {
+    learn(state, true);
+}
+
+}  // namespace
+
+BENCHMARK(BM_LearnRules)->Arg(1250)->Arg(2500)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_LearnRulesHard)->Arg(1250)->Arg(2500)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)
+    ->Complexity();
