@@ -143,8 +143,8 @@ TEST(SuggestLearning, FewestRulesThatTakeNoOtherMail) {
         {"case kept only where folding would take the other folder's mail",
          {{0, {"Subject: " + encoded}}, {1, {"Subject: =?iso-2022-jp?b?qujd?="}}, {1, {"Subject: [x] y"}}},
          {},
-         {"Subject: " + encoded + " [case] -> Main\\User001.box", "Subject: [x] -> Main\\User002.box",
-          "Subject: =?iso-2022-jp?b?qujd?= [case] -> Main\\User002.box"},
+         {"Subject: " + encoded + " [case] -> Main\\User001.box",
+          "Subject: =?iso-2022-jp?b?qujd?= [case] -> Main\\User002.box", "Subject: [x] -> Main\\User002.box"},
          {}},
         {"a header-block line only where no named header separates",
          {{0, {"From: p@promo.example", "X-Spam-Flag: YES"}},
@@ -160,7 +160,7 @@ TEST(SuggestLearning, FewestRulesThatTakeNoOtherMail) {
           {0, {"From: c@x.jp", "Subject: [a] 3"}},
           {1, {"From: d@y.jp"}}},
          {"2: a@x.jp: From::: 0: 0: Main\\User001.box", "2: c@x.jp: From::: 0: 0: Main\\User002.box"},
-         {"From: @x.jp -> Main\\User001.box", "From: @y.jp -> Main\\User002.box"},
+         {"From: b@x.jp -> Main\\User001.box", "From: d@y.jp -> Main\\User002.box"},
          {"0 2: existing 2"}},
     };
     for (const LearnCase& c : cases) {
@@ -466,6 +466,26 @@ TEST_F(SuggestInput, EmptyOrMissingAccount) {
                                           out, err))
             << out;
         EXPECT_NE(std::string::npos, out.find(c.text)) << out;
+    }
+}
+
+TEST_F(SuggestInput, MailLeftInTheInboxKeepsRulesOutUnlessAsked) {
+    box.createAccount("Main", "I001OT");
+    std::string folder = box.createUserFolder("Main", "001", "boss");
+    box.addMessage(folder, message({"From: boss@x.jp", "Subject: hello"}));
+    box.addMessage("Main\\Inbox.box", message({"From: boss@x.jp", "Subject: hello"}));
+    box.addMessage("Main\\Inbox.box", message({"From: boss@x.jp", "Subject: hello"}), true);
+    const std::pair<Lines, Lines> cases[] = {
+        {{}, {"「boss@x.jp」 は郵便受けに残したメールの 1 通にも一致します", "提案できる規則はありません"}},
+        {{"--ignore-inbox"}, {"rule1=\"2: boss@x.jp: From::: 0: 0: Main\\User001.box\"", "(--ignore-inbox)"}},
+    };
+    for (const auto& c : cases) {
+        Lines args = {"suggest", "--mailbox", root(), "--account", "Main"};
+        args.insert(args.end(), c.first.begin(), c.first.end());
+        std::string out, err;
+        EXPECT_EQ(c.first.empty() ? ExitProblems : ExitClean, runCheckCommand(args, out, err)) << out;
+        for (const std::string& text : c.second)
+            EXPECT_NE(std::string::npos, out.find(text)) << text << "\n" << out;
     }
 }
 

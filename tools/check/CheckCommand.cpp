@@ -15,12 +15,13 @@ const char kUsage[] =
     "  corvane-check lint    --mailbox DIR --account NAME [--json]\n"
     "  corvane-check preview --mailbox DIR --folder NAME\\Inbox.box [--all] [--json]\n"
     "  corvane-check explain --mailbox DIR --entry NAME\\Inbox.box\\KEY [--json]\n"
-    "  corvane-check suggest --mailbox DIR --account NAME [--holdout] [--json]\n"
+    "  corvane-check suggest --mailbox DIR --account NAME [--holdout] [--ignore-inbox] [--json]\n"
     "  lint: corvane.ini をプラグインと同じに読み、問題を行番号つきで示します\n"
     "  preview: フォルダのメールがどこへ移動するかを示します(何も移動しません)\n"
     "  explain: 1 通のメールについて、規則ごとに一致したかを示します\n"
     "  suggest: ユーザーフォルダに整理済みのメールから規則を学び、貼り付けられる形で示します(何も書き換えません)\n"
     "  --holdout: 1 通おきに学び、残りで適合率と再現率を確かめます\n"
+    "  --ignore-inbox: 郵便受けに残したメールにも一致してよいものとします\n"
     "  --all: 未読メールも調べます。--json: スクリプト向けの出力\n"
     "終了コード: 0 問題なし、1 問題あり、2 読めない入力あり、3 引数の誤り\n";
 
@@ -36,7 +37,7 @@ std::string hostPath(std::string path) {
 
 struct Options {
     std::string command, mailbox, account, folder, entry;
-    bool all = false, json = false, holdout = false, mailboxGiven = false;
+    bool all = false, json = false, holdout = false, ignoreInbox = false, mailboxGiven = false;
 };
 
 bool parse(const std::vector<std::string>& args, Options& options, std::string& err) {
@@ -52,6 +53,8 @@ bool parse(const std::vector<std::string>& args, Options& options, std::string& 
             options.all = true;
         } else if (arg == "--holdout") {
             options.holdout = true;
+        } else if (arg == "--ignore-inbox") {
+            options.ignoreInbox = true;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--mailbox") {
@@ -112,7 +115,7 @@ int runCheckCommand(const std::vector<std::string>& args, std::string& out, std:
         return result.findings.exitCode();
     }
     if (options.command == "suggest") {
-        SuggestResult result = suggestRules(root, hostPath(options.account), options.holdout);
+        SuggestResult result = suggestRules(root, hostPath(options.account), options.holdout, options.ignoreInbox);
         out = options.json ? renderSuggestJson(result) : renderSuggestText(result);
         return result.findings.exitCode();
     }

@@ -367,7 +367,7 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
             return a.count > b.count;
         if (a.slot != b.slot)
             return a.slot < b.slot;
-        return a.key.size() < b.key.size();
+        return a.key.size() > b.key.size();  // the address before its domain when both take as much
     });
     return ranked;
 }

@@ -184,8 +184,9 @@ std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const s
     return out;
 }
 
-SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout) {
+SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout, bool ignoreInbox) {
     SuggestResult result;
+    result.ignoreInbox = ignoreInbox;
     result.account = account;
     result.holdout = holdout;
     result.rules = readAccountRules(root, account, result.findings);
@@ -213,7 +214,7 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     for (const FolderEntry& folder : folders) {
         if (!visited.insert(folder.path).second)
             continue;
-        if (folder.kind == Inbox) {
+        if (folder.kind == Inbox && !ignoreInbox) {
             staying = readFolder(root, folder.path, load.unreadMail, result);
             continue;
         }
@@ -303,9 +304,10 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
 std::string renderSuggestText(const SuggestResult& result) {
     std::string out = formatText("アカウント: %s (既存の規則 %d 件、%s)\n", displayBytes(result.account).c_str(),
                                  result.firstNumber - 1, result.rules.iniPath.c_str());
-    out += formatText("学んだメール: ユーザーフォルダ %d 個の %d 通。郵便受けに残したメール %d 通には一致させません\n",
-                      static_cast<int>(result.input.folders.size()),
-                      static_cast<int>(result.input.messages.size()) - result.staying, result.staying);
+    out += formatText("学んだメール: ユーザーフォルダ %d 個の %d 通。", static_cast<int>(result.input.folders.size()),
+                      static_cast<int>(result.input.messages.size()) - result.staying);
+    out += result.ignoreInbox ? "郵便受けのメールは気にしません (--ignore-inbox)\n"
+                              : formatText("郵便受けに残したメール %d 通には一致させません\n", result.staying);
     out += "フォルダごと (振り分けられる通数 / フォルダの通数):\n";
     for (size_t f = 0; f < result.learning.folders.size(); ++f) {
         const FolderLearning& folder = result.learning.folders[f];
@@ -367,6 +369,7 @@ std::string renderSuggestJson(const SuggestResult& result) {
     json.key("rulesFile").value(result.rules.iniPath);
     json.key("existingRules").value(result.firstNumber - 1);
     json.key("staying").value(result.staying);
+    json.key("ignoreInbox").value(result.ignoreInbox);
     json.key("folders").beginArray();
     for (size_t f = 0; f < result.learning.folders.size(); ++f) {
         const FolderLearning& folder = result.learning.folders[f];

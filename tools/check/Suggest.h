@@ -32,6 +32,7 @@ struct SuggestResult {
     std::vector<std::string> titles;   // per folder of input.folders
     std::vector<std::string> entries;  // per message of input.messages
     int staying = 0;                   // messages left in the inbox that no rule may take
+    bool ignoreInbox = false;          // asked to let the suggestions take them
     LearnInput input;
     Learning learning;
     int firstNumber = 1;                // the number of the first suggested rule
@@ -46,7 +47,10 @@ struct SuggestResult {
     Findings findings;
 };
 
-SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout);
+// holdout: also learn from every other message and measure on the rest. ignoreInbox: the
+// messages left in the inbox may be taken by the suggestions.
+SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout,
+                           bool ignoreInbox = false);
 std::string renderSuggestText(const SuggestResult& result);
 std::string renderSuggestJson(const SuggestResult& result);
 
