@@ -33,7 +33,7 @@ struct SuggestedRule {
 struct Unseparated {
     size_t message = 0;
     int existingRule = 0;       // 1-based: an existing rule sends it elsewhere first
-    int clashFolder = -2;       // the folder (or -1, the messages that stay) its best rule also takes
+    int clashFolder = -2;       // the folder (-1: the messages that stay) its best rule also takes; -2 none
     int clashCount = 0;         // how many messages there
     DistributeRule best;        // that best rule (searchText empty when the message gave none)
 };

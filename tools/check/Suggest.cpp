@@ -419,6 +419,16 @@ std::string renderSuggestJson(const SuggestResult& result) {
         json.key("correct").value(figures.correct);
         json.key("precision").value(percent(figures.correct, figures.moved));
         json.key("recall").value(percent(figures.correct, figures.heldOut));
+        json.key("folders").beginArray();
+        for (size_t f = 0; f < figures.folders.size(); ++f) {
+            json.beginObject();
+            json.key("path").value(result.input.folders[f]);
+            json.key("heldOut").value(figures.folders[f].heldOut);
+            json.key("correct").value(figures.folders[f].correct);
+            json.key("wrong").value(figures.folders[f].wrong);
+            json.endObject();
+        }
+        json.endArray();
         json.endObject();
     } else {
         json.null();
