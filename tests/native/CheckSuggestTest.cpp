@@ -462,8 +462,8 @@ TEST_F(SuggestInput, EmptyOrMissingAccount) {
         if (c.makeAccount)
             box.createAccount("Main");
         std::string out, err;
-        EXPECT_EQ(c.exit, runCheckCommand({"suggest", "--mailbox", root(), "--account", c.makeAccount ? "Main" : "Gone"},
-                                          out, err))
+        std::string account = c.makeAccount ? "Main" : "Gone";
+        EXPECT_EQ(c.exit, runCheckCommand({"suggest", "--mailbox", root(), "--account", account}, out, err))
             << out;
         EXPECT_NE(std::string::npos, out.find(c.text)) << out;
     }

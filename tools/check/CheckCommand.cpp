@@ -83,14 +83,15 @@ bool parse(const std::vector<std::string>& args, Options& options, std::string& 
         return false;
     }
     const std::string& command = options.command;
-    bool ok = ((command == "lint" || command == "suggest") && !options.account.empty()) || (command == "preview" && !options.folder.empty()) ||
+    bool byAccount = command == "lint" || command == "suggest";
+    bool ok = (byAccount && !options.account.empty()) || (command == "preview" && !options.folder.empty()) ||
               (command == "explain" && !options.entry.empty());
     if (!ok) {
         if (command != "lint" && command != "preview" && command != "explain" && command != "suggest")
             err = "知らないコマンドです: " + command + "\n";
         else
-            err = command == "lint" || command == "suggest" ? "--account がありません\n"
-                                    : command == "preview" ? "--folder がありません\n" : "--entry がありません\n";
+            err = byAccount ? "--account がありません\n"
+                            : command == "preview" ? "--folder がありません\n" : "--entry がありません\n";
         return false;
     }
     return true;

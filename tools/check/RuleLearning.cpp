@@ -248,7 +248,9 @@ private:
     void decideByExisting(Learning& learning);
     void learnFolder(int folder, Learning& learning);
     std::vector<Ranked> rank(const std::vector<uint32_t>& mine, int phase, const std::set<std::string>& tried) const;
-    enum Verdict { NotStorable, Rejected, Valid };
+    // Valid: takes only the folder's mail. CaseMayHelp: folded it takes other mail that the same
+    // text with case would not. Useless: anything else, a text the rules file cannot hold included.
+    enum Verdict { Useless, CaseMayHelp, Valid };
     Verdict evaluate(int folder, size_t slot, const std::string& text, bool matchCase, std::vector<Candidate>& pool,
                      std::vector<Candidate>& rejected);
     void explain(int folder, const std::vector<Candidate>& rejected, FolderLearning& result);
@@ -301,7 +303,7 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
                                    std::vector<Candidate>& pool, std::vector<Candidate>& rejected) {
     DistributeRule rule = ruleOf(slot, text, matchCase, folder);
     if (!ruleFitsRecord(rule))
-        return NotStorable;
+        return Useless;
     Candidate candidate;
     candidate.slot = slot;
     candidate.text = text;
@@ -327,10 +329,9 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
         pool.push_back(std::move(candidate));
         return Valid;
     }
-    // Matching case would take no other mail: worth trying.
-    Verdict verdict = !matchCase && candidate.negatives > 0 && candidate.negativesWithCase == 0 ? Rejected : NotStorable;
+    bool caseMayHelp = !matchCase && candidate.negatives > 0 && candidate.negativesWithCase == 0;
     rejected.push_back(std::move(candidate));
-    return verdict;
+    return caseMayHelp ? CaseMayHelp : Useless;
 }
 
 std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
@@ -437,7 +438,7 @@ void Learner::learnFolder(int folder, Learning& learning) {
                 bool exact = caseMatters(text);
                 // Case folded first, as a user would write it; with case only when folding
                 // alone takes mail filed elsewhere.
-                if (evaluate(folder, candidate.slot, text, exact, pool, rejected) == Rejected)
+                if (evaluate(folder, candidate.slot, text, exact, pool, rejected) == CaseMayHelp)
                     evaluate(folder, candidate.slot, text, true, pool, rejected);
                 progress = true;
                 if (next % kCandidatesPerRound == 0)

@@ -191,9 +191,10 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     result.holdout = holdout;
     result.rules = readAccountRules(root, account, result.findings);
     // No rules file yet is the usual case for a new user: nothing to run before the suggestions.
-    result.findings.unreadable.erase(std::remove_if(result.findings.unreadable.begin(), result.findings.unreadable.end(),
-                                                    [](const Finding& f) { return f.code == "missing-file"; }),
-                                     result.findings.unreadable.end());
+    std::vector<Finding>& unreadable = result.findings.unreadable;
+    unreadable.erase(std::remove_if(unreadable.begin(), unreadable.end(),
+                                    [](const Finding& f) { return f.code == "missing-file"; }),
+                     unreadable.end());
     const RulesLoad& load = result.rules.load;
     for (const LoadedRule& loaded : load.rules)
         result.input.existing.push_back(loaded.rule);
