@@ -198,6 +198,22 @@ TEST(SuggestLearning, FewestRulesThatTakeNoOtherMail) {
     }
 }
 
+// A folder of mail from ever new senders: one rule each until the limit of candidates tried,
+// the rest reported as stopped there, never a wrong rule.
+TEST(SuggestLearning, EverNewSendersStopAtTheCandidateLimit) {
+    LearnInput input;
+    input.folders = {"Main\\User001.box"};
+    const int extra = 10;
+    for (int i = 0; i < static_cast<int>(kMostCandidatesPerFolder) + extra; ++i)
+        input.messages.push_back({message({"From: s" + std::to_string(i) + "@d" + std::to_string(i) + ".example"}), 0});
+    Learning learning = learnRules(input);
+    const FolderLearning& folder = learning.folders[0];
+    EXPECT_TRUE(folder.capped);
+    EXPECT_EQ(static_cast<int>(kMostCandidatesPerFolder), folder.covered);
+    ASSERT_EQ(static_cast<size_t>(extra), folder.unseparated.size());
+    EXPECT_EQ('\0', folder.unseparated[0].best.searchText[0]);
+}
+
 namespace {
 
 // The plain reference: a message can be filed when some text drawn from its own headers, as a

@@ -23,7 +23,6 @@ namespace {
 
 constexpr size_t kBlockSlot = kLearnedHeaderCount;  // the header block, for folders no named header separates
 constexpr size_t kCandidatesPerRound = 32;
-constexpr size_t kMostCandidatesPerFolder = 400;
 constexpr size_t kLongestBlockLine = 200;
 
 // Header lines that differ from message to message or tell nothing of where mail comes from:
@@ -412,7 +411,9 @@ void Learner::learnFolder(int folder, Learning& learning) {
                         bestGain = gain;
                     }
                 }
-                size_t bound = next < ranked.size() ? static_cast<size_t>(ranked[next].count) : 0;
+                // Once nothing more will be evaluated, every rule in the pool may be chosen.
+                bool more = next < ranked.size() && tried.size() < kMostCandidatesPerFolder;
+                size_t bound = more ? static_cast<size_t>(ranked[next].count) : 0;
                 if (bestGain > 0 && bestGain >= bound) {
                     SuggestedRule suggestion;
                     suggestion.rule = ruleOf(pool[best].slot, pool[best].text, pool[best].matchCase, folder);
@@ -430,7 +431,7 @@ void Learner::learnFolder(int folder, Learning& learning) {
                     progress = true;
                     continue;
                 }
-                if (next >= ranked.size() || tried.size() >= kMostCandidatesPerFolder)
+                if (!more)
                     break;
                 const Ranked& candidate = ranked[next++];
                 tried.insert(candidate.key);
@@ -446,6 +447,7 @@ void Learner::learnFolder(int folder, Learning& learning) {
             }
         }
     }
+    result.capped = left > 0 && tried.size() >= kMostCandidatesPerFolder;
     explain(folder, rejected, result);
     for (uint32_t m : mine)
         uncovered_[m] = 0;

@@ -42,6 +42,7 @@ struct FolderLearning {
     int filed = 0;            // messages in the folder
     int decidedByExisting = 0;// of them, put into the folder by an existing rule
     int covered = 0;          // of them, put there by a suggestion
+    bool capped = false;      // stopped at kMostCandidatesPerFolder candidates tried
     std::vector<size_t> rules;  // indices into Learning::rules
     std::vector<Unseparated> unseparated;
 };
@@ -50,6 +51,10 @@ struct Learning {
     std::vector<SuggestedRule> rules;  // in the order they are to run, after the existing ones
     std::vector<FolderLearning> folders;
 };
+
+// The most candidate rules tried for one folder, each run over every message: what bounds the
+// time a folder that mail from ever new senders fills can take.
+constexpr size_t kMostCandidatesPerFolder = 1000;
 
 Learning learnRules(const LearnInput& input);
 

@@ -102,10 +102,12 @@ std::string folderName(const SuggestResult& result, int folder) {
            ")";
 }
 
-std::string reasonText(const SuggestResult& result, const Unseparated& unseparated) {
+std::string reasonText(const SuggestResult& result, const FolderLearning& folder, const Unseparated& unseparated) {
     if (unseparated.existingRule)
         return formatText("既存の規則%d が先に %s へ振り分けます", unseparated.existingRule,
                           result.rules.load.rules[static_cast<size_t>(unseparated.existingRule - 1)].rule.destFolder);
+    if (unseparated.best.searchText[0] == '\0' && folder.capped)
+        return formatText("調べる規則の候補が上限 (%d 件) に達しました", static_cast<int>(kMostCandidatesPerFolder));
     if (unseparated.best.searchText[0] == '\0')
         return "振り分けに使えるヘッダがありません";
     return ruleCondition(unseparated.best) + formatText(" は%sの %d 通にも一致します",
@@ -324,7 +326,7 @@ std::string renderSuggestText(const SuggestResult& result) {
             out += formatText("    分けられない %d 通:\n", static_cast<int>(folder.unseparated.size()));
             for (size_t i = 0; i < folder.unseparated.size() && i < kShownUnseparated; ++i)
                 out += "      " + displayBytes(result.entries[folder.unseparated[i].message]) + ": " +
-                       displayBytes(reasonText(result, folder.unseparated[i])) + "\n";
+                       displayBytes(reasonText(result, folder, folder.unseparated[i])) + "\n";
             if (folder.unseparated.size() > kShownUnseparated)
                 out += formatText("      ほか %d 通\n", static_cast<int>(folder.unseparated.size() - kShownUnseparated));
         }
@@ -388,7 +390,7 @@ std::string renderSuggestJson(const SuggestResult& result) {
         for (const Unseparated& unseparated : folder.unseparated) {
             json.beginObject();
             json.key("entry").value(result.entries[unseparated.message]);
-            json.key("reason").value(reasonText(result, unseparated));
+            json.key("reason").value(reasonText(result, folder, unseparated));
             json.endObject();
         }
         json.endArray();
