@@ -59,6 +59,7 @@ TEST(SuggestCandidates, TextsDrawnFromOneHeader) {
         {"Subject:", "[corvane-users:01019] =?ISO-2022-JP?B?GyRC?=", {"[corvane-users:"}},
         {"Subject:", "Re: RE:[Oniguruma-JA 17] Re: x", {"[Oniguruma-JA"}},
         {"Subject:", "[list-a] meeting", {"[list-a]"}},
+        {"Subject:", "(ml-talk 00042) hello", {"(ml-talk"}},
         {"Subject:", "[00123] numbers only", {}},
         // The second byte 0x5D of a double-byte character is no closing bracket.
         {"Subject:", "[a\x81\x5D" "b] z", {"[a\x81\x5D" "b]"}},

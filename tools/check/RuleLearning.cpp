@@ -113,7 +113,7 @@ std::vector<std::string> addressesOf(const std::string& value) {
     return out;
 }
 
-// "[name:0123]" and "[name 12]" become "[name:" and "[name": the number changes with every
+// "[name:0123]" and "(name 12)" become "[name:" and "(name": the number changes with every
 // message of a list. A tag that is only a number gives nothing.
 std::string subjectTagText(const std::string& tag) {
     std::string inner = tag.substr(1, tag.size() - 2);
@@ -128,7 +128,7 @@ std::string subjectTagText(const std::string& tag) {
     if (separator != ':' && separator != ' ' && separator != '-' && separator != '#' && separator != '_' &&
         separator != ',')
         return std::string();
-    return "[" + inner.substr(0, end);
+    return tag.substr(0, 1) + inner.substr(0, end);
 }
 
 void subjectCandidates(const std::string& value, std::vector<std::string>& out) {
@@ -147,8 +147,8 @@ void subjectCandidates(const std::string& value, std::vector<std::string>& out) 
     }
     std::string rest = value.substr(p);
     std::string tag;
-    if (!rest.empty() && rest[0] == '[') {
-        size_t close = findSjis(rest, ']');
+    if (!rest.empty() && (rest[0] == '[' || rest[0] == '(')) {
+        size_t close = findSjis(rest, rest[0] == '[' ? ']' : ')');
         if (close != std::string::npos)
             tag = subjectTagText(rest.substr(0, close + 1));
     } else if (rest.compare(0, 2, "\x81\x79") == 0) {  // 【
@@ -164,7 +164,7 @@ void subjectCandidates(const std::string& value, std::vector<std::string>& out) 
     if (!tag.empty())
         addText(out, tag);
     // Otherwise the first word, which for an encoded subject is its first encoded word whole.
-    bool bracketed = !rest.empty() && (rest[0] == '[' || rest.compare(0, 2, "\x81\x79") == 0);
+    bool bracketed = !rest.empty() && (rest[0] == '[' || rest[0] == '(' || rest.compare(0, 2, "\x81\x79") == 0);
     std::string word = rest.substr(0, findSjis(rest, ' '));
     if (!bracketed && word.size() >= 4)
         addText(out, word);
