@@ -506,6 +506,26 @@ TEST_F(SuggestInput, MailLeftInTheInboxKeepsRulesOutUnlessAsked) {
     }
 }
 
+TEST_F(SuggestInput, ExistingRulesRunFirstAndTheNumbersFollowThem) {
+    box.createAccount("Main", "I001002OT");
+    std::string work = box.createUserFolder("Main", "001", "work");
+    std::string news = box.createUserFolder("Main", "002", "news");
+    box.addMessage(work, message({"From: boss@x.jp", "Subject: [work] a"}));
+    box.addMessage(work, message({"From: news@n.jp", "Subject: [work] b"}));  // the rule below takes it to news
+    box.addMessage(news, message({"From: news@n.jp", "Subject: daily"}));
+    box.addMessage("Main\\Inbox.box", message({"From: news@n.jp", "Subject: left"}));
+    box.writeRules("Main", {"[Rule]", "rule1=\"2: news@n.jp: From::: 0: 0: Main\\User002.box\""});
+    SuggestResult result = suggestRules(root(), "Main", false);
+    EXPECT_EQ(2, result.firstNumber);
+    EXPECT_FALSE(result.needsSection);
+    EXPECT_EQ(0, result.provenWrong) << "what the existing rule does is not the suggestions' doing";
+    EXPECT_EQ((std::vector<int>{1, 1}), result.proven);
+    EXPECT_EQ((Lines{"rule2=\"2: boss@x.jp: From::: 0: 0: Main\\User001.box\""}), result.lines);
+    std::string out = renderSuggestText(result);
+    EXPECT_NE(std::string::npos, out.find("既存の規則1 が先に Main\\User002.box へ振り分けます")) << out;
+    EXPECT_NE(std::string::npos, out.find("(うち既存の規則で 1 通)")) << out;
+}
+
 TEST(SuggestCommand, Arguments) {
     const std::pair<Lines, const char*> cases[] = {
         {{"suggest", "--mailbox", "x"}, "--account がありません"},

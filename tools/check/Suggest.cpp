@@ -247,8 +247,9 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     result.lines = suggestionLines(result.learning, result.firstNumber);
     std::vector<int> destinations =
         destinationsOf(load.rules, result.lines, result.input.folders, result.input.messages);
+    std::vector<int> byExisting = destinationsOf(load.rules, {}, result.input.folders, result.input.messages);
     result.proven.assign(result.input.folders.size(), 0);
-    if (destinations.size() != result.input.messages.size()) {
+    if (destinations.size() != result.input.messages.size() || byExisting.size() != destinations.size()) {
         result.findings.addProblem("suggestion-unreadable", result.rules.iniPath,
                                    "提案した規則を読み直せませんでした");
     } else {
@@ -256,8 +257,8 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
             int own = result.input.messages[m].folder;
             if (destinations[m] >= 0 && destinations[m] == own)
                 ++result.proven[static_cast<size_t>(own)];
-            else if (destinations[m] != -1 && destinations[m] != own)
-                ++result.provenWrong;
+            else if (destinations[m] != -1 && destinations[m] != own && byExisting[m] == -1)
+                ++result.provenWrong;  // a suggestion, not an existing rule, sends it away
         }
     }
     checkSuggestions(root, result);

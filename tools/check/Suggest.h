@@ -39,7 +39,7 @@ struct SuggestResult {
     std::vector<std::string> lines;    // "ruleN=\"value\"" per suggestion
     bool needsSection = false;         // the rules file has no [Rule] section yet
     std::vector<int> proven;           // per folder: messages the whole rule list files there
-    int provenWrong = 0;               // messages it would send to a folder not theirs
+    int provenWrong = 0;               // messages a suggestion would send to a folder not theirs
     bool holdout = false;
     HoldoutFigures figures;
     std::vector<std::string> huge;     // messages longer than the plug-in reads: learnt from their start
