@@ -232,6 +232,9 @@ bool separable(const LearnInput& input, size_t message) {
                 copyString(rules[0].headerName, kLearnedHeaders[slot]);
                 copyString(rules[0].searchText, text.c_str());
                 rules[0].matchCase = static_cast<uint8_t>(matchCase);
+                copyString(rules[0].destFolder, input.folders[static_cast<size_t>(folder)].c_str());
+                if (!ruleFitsRecord(rules[0]))
+                    continue;
                 bool clean = true;
                 for (const LearnMessage& other : input.messages)
                     if (other.folder != folder && findMatchingRule(rules, other.text.c_str()) == 0)
@@ -250,10 +253,12 @@ bool separable(const LearnInput& input, size_t message) {
 // double-byte characters whose second byte is a letter: the learnt rules file every message the
 // reference can separate, and never send a message to a folder not its own.
 TEST(SuggestLearning, AgreesWithThePlainReferenceOnRandomMailboxes) {
-    const Lines from = {"a@x.jp", "A@X.jp", "b@x.jp", "c@y.jp", "=?ISO-2022-JP?B?GyRC?= <d@y.jp>", "\x83\x41 <e@z.jp>"};
+    const Lines from = {"a@x.jp", "A@X.jp", "b@x.jp", "c@y.jp", "=?ISO-2022-JP?B?GyRC?= <d@y.jp>", "\x83\x41 <e@z.jp>",
+                        "odd: ^f@g$"};
     const Lines to = {"main@x.jp", "team@x.jp", "a@x.jp, team@x.jp"};
     const Lines subject = {"[ml:1] q", "[ML:22] r", "[ml2] s", "report 1", "Report 2", "\x81\x79\x83\x41\x81\x7A t",
-                           "\x81\x79\x83\x61\x81\x7A u", "=?ISO-2022-JP?B?QUJD?=", "=?iso-2022-jp?b?qujd?="};
+                           "\x81\x79\x83\x61\x81\x7A u", "=?ISO-2022-JP?B?QUJD?=", "=?iso-2022-jp?b?qujd?=",
+                           "[a: b:12] colon and blank", "^x$ anchors", "lead\x82", "(p 7) q"};
     const Lines list = {"", "<l1.x.jp>", "<L1.x.jp>", "<l2.x.jp>"};
     for (unsigned seed = 1; seed <= 100; ++seed) {
         std::mt19937 random(seed);
