@@ -294,6 +294,43 @@ TEST(SuggestLearning, AgreesWithThePlainReferenceOnRandomMailboxes) {
     }
 }
 
+// Hostile bytes in the header lines: learning never reads past a value, and whatever it suggests
+// still sends no message to a folder not its own.
+TEST(SuggestLearning, RandomBytesInHeaders) {
+    const char* const names[] = {"From: ", "To: ", "Subject: ", "List-Id: ", "X-Other: ", "", " "};
+    std::mt19937 random(11);
+    LearnInput input;
+    input.folders = {"Main\\User001.box", "Main\\User002.box"};
+    for (int i = 0; i < 120; ++i) {
+        std::string text;
+        for (int line = static_cast<int>(random() % 6); line >= 0; --line) {
+            text += names[random() % 7];
+            // Mostly the bytes that candidates are cut at, some letters, double-byte
+            // characters and any other byte.
+            const std::string cuts = "<>@,[]():^$ .aA";
+            for (int n = static_cast<int>(random() % 40); n > 0; --n) {
+                unsigned kind = random() % 4;
+                if (kind == 0)
+                    text += cuts[random() % cuts.size()];
+                else if (kind == 1)
+                    text += static_cast<char>('a' + random() % 4);
+                else if (kind == 2)
+                    text += std::string("\x83") + static_cast<char>(0x40 + random() % 0x3F);
+                else
+                    text += static_cast<char>(1 + random() % 255);
+            }
+            text += "\r\n";
+        }
+        input.messages.push_back({text + "\r\nbody", static_cast<int>(random() % 3) - 1});
+    }
+    Learning learning = learnRules(input);
+    EXPECT_GT(learning.rules.size(), 10u) << "the bytes make rules, so the check below has something to check";
+    std::vector<int> destinations = destinationsOf({}, suggestionLines(learning, 1), input.folders, input.messages);
+    ASSERT_EQ(input.messages.size(), destinations.size());
+    for (size_t m = 0; m < destinations.size(); ++m)
+        ASSERT_TRUE(destinations[m] == -1 || destinations[m] == input.messages[m].folder) << m;
+}
+
 namespace {
 
 // The demo's sample mailbox after the demo's sort: every message a run takes moved to its
