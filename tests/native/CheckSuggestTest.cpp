@@ -31,7 +31,9 @@ std::string message(const Lines& headers) {
 
 // A learnt rule as "header text [case] -> destination".
 std::string ruleText(const DistributeRule& rule) {
-    std::string target = rule.searchTarget == NamedHeader ? rule.headerName : "(block)";
+    std::string target = rule.searchTarget == NamedHeader   ? rule.headerName
+                         : rule.searchTarget == HeaderBlock ? "(block)"
+                                                            : "(whole)";
     return target + " " + rule.searchText + (rule.matchCase ? " [case]" : "") + " -> " + rule.destFolder;
 }
 
@@ -86,9 +88,15 @@ TEST(SuggestCandidates, CaseMattersForDoubleByteLetters) {
 
 namespace {
 
+struct CaseMessage {
+    int folder;  // -1: stays in the inbox
+    Lines headers;
+    std::string body = "body\r\n";
+};
+
 struct LearnCase {
     const char* name;
-    std::vector<std::pair<int, Lines>> messages;  // folder (-1 stays) and header lines
+    std::vector<CaseMessage> messages;
     Lines existing;                               // rule values run first
     Lines expectedRules;
     Lines expectedUnseparated;  // "folder message: existing N" or "folder message: header text ~ clash xN"
@@ -97,7 +105,7 @@ struct LearnCase {
 Learning learnCase(const LearnCase& c, LearnInput& input) {
     input.folders = {"Main\\User001.box", "Main\\User002.box"};
     for (const auto& m : c.messages)
-        input.messages.push_back({message(m.second), m.first});
+        input.messages.push_back({MailboxBuilder::message(m.headers, m.body), m.folder});
     for (const std::string& value : c.existing) {
         DistributeRule rule;
         EXPECT_TRUE(parseRuleValue(value.c_str(), rule)) << value;
@@ -155,6 +163,15 @@ TEST(SuggestLearning, FewestRulesThatTakeNoOtherMail) {
          {},
          {"(block) X-Spam-Flag: YES -> Main\\User001.box"},
          {"1 2: From: @promo.example ~ 0 x2", "1 3: From: @promo.example ~ 0 x2"}},
+        {"a body line, as a whole-message rule, only where no header line separates",
+         {{0, {"From: p@promo.example"}, "Hi\r\n-- \r\nTo unsubscribe visit example.org\r\n"},
+          {0, {"From: q@promo.example"}, "Hello\r\nTo unsubscribe visit example.org\r\n"},
+          {1, {"From: p@promo.example"}, "Hi\r\nTo stop, reply\r\n"},
+          {1, {"From: q@promo.example"}, "Hi\r\nTo stop, reply\r\n"}},
+         {},
+         {"(whole) To unsubscribe visit example.org -> Main\\User001.box",
+          "(whole) To stop, reply -> Main\\User002.box"},
+         {}},
         {"existing rules run first: one files mail, one sends it elsewhere",
          {{0, {"From: a@x.jp", "Subject: [a] 1"}},
           {0, {"From: b@x.jp", "Subject: [a] 2"}},

@@ -22,8 +22,15 @@ const size_t kLearnedHeaderCount = sizeof kLearnedHeaders / sizeof kLearnedHeade
 namespace {
 
 constexpr size_t kBlockSlot = kLearnedHeaderCount;  // the header block, for folders no named header separates
+constexpr size_t kWholeSlot = kLearnedHeaderCount + 1;  // the whole message, when the header block does not either
 constexpr size_t kCandidatesPerRound = 32;
 constexpr size_t kLongestBlockLine = 200;
+// Body lines: a whole-message rule runs over every message's text, so few are tried, and only
+// lines long enough to say something (a list's footer, a sender's signature).
+constexpr size_t kMostBodyCandidatesPerFolder = 40;
+constexpr size_t kShortestBodyLine = 8;
+constexpr size_t kLongestBodyLine = 120;
+constexpr size_t kBodyLinesLookedAt = 200;
 
 // Header lines that differ from message to message or tell nothing of where mail comes from:
 // a header-block rule on them would only fit the messages it was learnt from.
@@ -219,6 +226,23 @@ std::vector<std::string> blockCandidates(const std::string& block) {
     return out;
 }
 
+// The lines of a message's body as whole-message texts.
+std::vector<std::string> bodyCandidates(const std::string& text) {
+    std::vector<std::string> out;
+    size_t pos = headerBlockEnd(text.c_str());
+    pos = pos + 4 <= text.size() ? pos + 4 : text.size();
+    for (size_t lines = 0; pos < text.size() && lines < kBodyLinesLookedAt; ++lines) {
+        size_t end = text.find("\r\n", pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = trimBlanks(text.substr(pos, std::min(end - pos, kLongestBodyLine + 1)));
+        pos = end + 2;
+        if (line.size() >= kShortestBodyLine && line.size() <= kLongestBodyLine)
+            addText(out, line);
+    }
+    return out;
+}
+
 struct Candidate {
     size_t slot = 0;
     std::string text;
@@ -258,14 +282,15 @@ private:
     const LearnInput& input_;
     std::vector<SlotStore> slots_;     // kLearnedHeaderCount named fields and the header block
     std::vector<int> existingWinner_;  // per message: index of the existing rule that decides it, or -1
+    std::vector<uint32_t> undecided_;  // messages no existing rule decides
     std::vector<char> uncovered_;
 };
 
 DistributeRule Learner::ruleOf(size_t slot, const std::string& text, bool matchCase, int folder) const {
     DistributeRule rule;
-    rule.searchTarget = slot == kBlockSlot ? HeaderBlock : NamedHeader;
+    rule.searchTarget = slot == kWholeSlot ? WholeMessage : slot == kBlockSlot ? HeaderBlock : NamedHeader;
     copyString(rule.searchText, text.c_str());
-    if (slot != kBlockSlot)
+    if (slot < kLearnedHeaderCount)
         copyString(rule.headerName, kLearnedHeaders[slot]);
     rule.matchCase = matchCase ? 1 : 0;
     copyString(rule.destFolder, input_.folders[static_cast<size_t>(folder)].c_str());
@@ -309,20 +334,26 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
     candidate.matchCase = matchCase;
     PlainPattern pattern = preparePattern(text.c_str(), text.size(), matchCase);
     PlainPattern withCase = preparePattern(text.c_str(), text.size(), true);
-    const SlotStore& store = slots_[slot];
-    const char* bytes = store.bytes.data();
-    for (const Span& span : store.spans) {
-        if (!plainMatch(bytes + span.offset, span.length, pattern))
-            continue;
-        int owner = input_.messages[span.message].folder;
+    auto consider = [&](uint32_t message, const char* field, size_t length) {
+        if (!plainMatch(field, length, pattern))
+            return;
+        int owner = input_.messages[message].folder;
         if (owner == folder) {
-            candidate.positives.push_back(span.message);
+            candidate.positives.push_back(message);
         } else {
             ++candidate.negatives;
             ++candidate.clashes[owner];
-            if (!matchCase && plainMatch(bytes + span.offset, span.length, withCase))
+            if (!matchCase && plainMatch(field, length, withCase))
                 ++candidate.negativesWithCase;
         }
+    };
+    if (slot == kWholeSlot) {
+        for (uint32_t m : undecided_)
+            consider(m, input_.messages[m].text.c_str(), input_.messages[m].text.size());
+    } else {
+        const SlotStore& store = slots_[slot];
+        for (const Span& span : store.spans)
+            consider(span.message, store.bytes.data() + span.offset, span.length);
     }
     if (candidate.negatives == 0 && !candidate.positives.empty()) {
         pool.push_back(std::move(candidate));
@@ -353,9 +384,12 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
                 if (slots_[slot].spanOf[m] >= 0)
                     for (const std::string& text : candidateTexts(kLearnedHeaders[slot], slots_[slot].value(m)))
                         count(slot, text);
-        } else {
+        } else if (phase == 1) {
             for (const std::string& text : blockCandidates(slots_[kBlockSlot].value(m)))
                 count(kBlockSlot, text);
+        } else {
+            for (const std::string& text : bodyCandidates(input_.messages[m].text))
+                count(kWholeSlot, text);
         }
     }
     std::vector<Ranked> ranked;
@@ -374,8 +408,8 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
 
 // Greedy cover, lazily: the valid rule that takes most of what is still untaken is chosen as
 // soon as no candidate not yet evaluated could take more, so most candidates are never run
-// over the mailbox. Phase 0 uses named headers; phase 1 header-block lines shared by two or
-// more messages that no named header took.
+// over the mailbox. Phase 0 uses named headers; phase 1 header-block lines, phase 2 body lines
+// (as whole-message rules), each shared by two or more messages that nothing before took.
 void Learner::learnFolder(int folder, Learning& learning) {
     FolderLearning& result = learning.folders[static_cast<size_t>(folder)];
     std::vector<uint32_t> mine;
@@ -397,7 +431,8 @@ void Learner::learnFolder(int folder, Learning& learning) {
             gain += static_cast<size_t>(uncovered_[m]);
         return gain;
     };
-    for (int phase = 0; phase < 2 && left > 0; ++phase) {
+    size_t bodyTried = 0;
+    for (int phase = 0; phase < 3 && left > 0; ++phase) {
         for (bool progress = true; progress && left > 0;) {
             progress = false;
             std::vector<Ranked> ranked = rank(mine, phase, tried);
@@ -412,7 +447,8 @@ void Learner::learnFolder(int folder, Learning& learning) {
                     }
                 }
                 // Once nothing more will be evaluated, every rule in the pool may be chosen.
-                bool more = next < ranked.size() && tried.size() < kMostCandidatesPerFolder;
+                bool more = next < ranked.size() && tried.size() < kMostCandidatesPerFolder &&
+                            (phase < 2 || bodyTried < kMostBodyCandidatesPerFolder);
                 size_t bound = more ? static_cast<size_t>(ranked[next].count) : 0;
                 if (bestGain > 0 && bestGain >= bound) {
                     SuggestedRule suggestion;
@@ -435,6 +471,7 @@ void Learner::learnFolder(int folder, Learning& learning) {
                     break;
                 const Ranked& candidate = ranked[next++];
                 tried.insert(candidate.key);
+                bodyTried += phase == 2;
                 std::string text = candidate.key.substr(1);
                 bool exact = caseMatters(text);
                 // Case folded first, as a user would write it; with case only when folding
@@ -492,6 +529,7 @@ Learning Learner::run() {
             continue;  // the existing rules decide it whatever is learnt
         const char* text = input_.messages[m].text.c_str();
         uint32_t index = static_cast<uint32_t>(m);
+        undecided_.push_back(index);
         for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot)
             if (extractHeaderValue(text, kLearnedHeaders[slot], value))
                 slots_[slot].add(index, value, strlen(value));

@@ -90,8 +90,9 @@ void splitHalves(const LearnInput& all, LearnInput& learnt, std::vector<size_t>&
 }
 
 std::string ruleCondition(const DistributeRule& rule) {
-    std::string where = rule.searchTarget == NamedHeader ? std::string("ヘッダ「") + rule.headerName + "」の"
-                                                         : std::string("ヘッダ部の");
+    std::string where = rule.searchTarget == NamedHeader   ? std::string("ヘッダ「") + rule.headerName + "」の"
+                        : rule.searchTarget == HeaderBlock ? std::string("ヘッダ部の")
+                                                           : std::string("メール全体の");
     return where + "「" + rule.searchText + "」" + (rule.matchCase ? "(大小区別)" : "");
 }
 
