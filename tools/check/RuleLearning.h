@@ -40,7 +40,7 @@ struct Unseparated {
 
 struct FolderLearning {
     int filed = 0;            // messages in the folder
-    int decidedByExisting = 0;// of them, put into the folder by an existing rule
+    int decidedByExisting = 0;  // of them, put into the folder by an existing rule
     int covered = 0;          // of them, put there by a suggestion
     bool capped = false;      // stopped at kMostCandidatesPerFolder candidates tried
     std::vector<size_t> rules;  // indices into Learning::rules
@@ -56,6 +56,9 @@ struct Learning {
 // time a folder that mail from ever new senders fills can take.
 constexpr size_t kMostCandidatesPerFolder = 1000;
 
+// Named-header rules first; a header-block line, then a body line (a whole-message rule), only
+// for what no rule before separates. Every rule takes no message of another folder, nor one that
+// must stay, that the existing rules leave undecided; a greedy cover keeps them few.
 Learning learnRules(const LearnInput& input);
 
 // The header fields a learnt rule may name.
