@@ -155,12 +155,15 @@ uintptr_t focusTopLevel() {
     return focus ? handleValue(GetAncestor(focus, GA_ROOT)) : 0;
 }
 
+// In the host's process every other key passes without the focus look-up, which under some
+// systems is a round trip to the window server.
 LRESULT CALLBACK keyboardHookProc(int code, WPARAM virtualKey, LPARAM keyFlags) {
-    if (code == HC_ACTION && !windowList.empty()) {
+    const uint32_t key = static_cast<uint32_t>(virtualKey);
+    const uint32_t flags = static_cast<uint32_t>(keyFlags);
+    if (code == HC_ACTION && !windowList.empty() && isHotkeyCandidate(code, key, flags)) {
         const uintptr_t topLevel = focusTopLevel();
         const KeyDecision decision = windowList.read([&](HookEntries entries) {
-            return decideKey(code, static_cast<uint32_t>(virtualKey),
-                             static_cast<uint32_t>(keyFlags), topLevel, entries, commandIds());
+            return decideKey(code, key, flags, topLevel, entries, commandIds());
         });
         if (decision.post)
             postCommand(decision.postTarget, decision.commandId);
