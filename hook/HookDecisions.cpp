@@ -60,13 +60,16 @@ MessageDecision decideMessage(int code, uint32_t removeFlag, uint32_t message, u
     return none;
 }
 
+bool isHotkeyCandidate(int code, uint32_t virtualKey, uint32_t keyFlags) noexcept {
+    return code == kHookAction && (virtualKey == kKeyL || virtualKey == kKeyP) &&
+           (keyFlags & kAltBit) != 0;
+}
+
 KeyDecision decideKey(int code, uint32_t virtualKey, uint32_t keyFlags, uintptr_t topLevel,
                       HookEntries entries, HookCommandIds ids) noexcept {
     // Without a focus window nothing of the host is being typed in; an owner-less entry
     // must not match "no window".
-    if (code != kHookAction || topLevel == 0)
-        return passKey();
-    if ((virtualKey != kKeyL && virtualKey != kKeyP) || (keyFlags & kAltBit) == 0)
+    if (!isHotkeyCandidate(code, virtualKey, keyFlags) || topLevel == 0)
         return passKey();
     // The window's own entry decides, wherever it stands: a folder window that was registered
     // again (after an account change) comes after the entries of its views.

@@ -69,6 +69,10 @@ struct KeyDecision {
 // to itself, from a view window to its folder window; Alt+P only from a folder window.
 // keyFlags are the key-message flags (bit 29 Alt, bit 30 previous state, bit 31 release,
 // bits 0..15 repeat count); topLevel is the top-level window of the focus, 0 for none.
+// Whether a key event can be Alt+L or Alt+P at all. Only such events need the focus window
+// (a call into the system) and the list; for every other one decideKey passes the event on.
+bool isHotkeyCandidate(int code, uint32_t virtualKey, uint32_t keyFlags) noexcept;
+
 KeyDecision decideKey(int code, uint32_t virtualKey, uint32_t keyFlags, uintptr_t topLevel,
                       HookEntries entries, HookCommandIds ids) noexcept;
 

@@ -217,6 +217,45 @@ TEST_F(GantrelTest, ListAppendsAndRemovesFirstMatch) {
     EXPECT_EQ((Ids{kDistributeId, 32825}), arrived(folder, WM_COMMAND));
 }
 
+// Far more windows than the list's first storage holds: the entries keep their order while it
+// grows, and removal still moves the later ones forward.
+TEST_F(GantrelTest, ListGrowsAndKeepsItsOrder) {
+    constexpr int kUnused = 100;  // handles of no window, registered between the real ones
+    const auto unused = [](int i) { return reinterpret_cast<HWND>(0x7FFF0000 + 4 * i); };
+    for (int i = 0; i < kUnused; ++i)
+        ASSERT_EQ(3 + i, appendHookWnd(nullptr, unused(i)));
+    EXPECT_EQ(3 + kUnused, appendHookWnd(nullptr, stranger));
+    postCommand(stranger, 32825);
+    EXPECT_EQ(Ids{kUndoId}, arrived(stranger, WM_COMMAND));
+
+    EXPECT_EQ(2 + kUnused, removeHookWnd(folder));
+    for (int i = 0; i < kUnused; i += 2)
+        removeHookWnd(unused(i));
+    EXPECT_EQ(1 + kUnused / 2, removeHookWnd(stranger));
+    journal.clear();
+    postCommand(view, 32802);
+    postCommand(folder, 32826);
+    postCommand(stranger, 32825);
+    EXPECT_EQ((Ids{kDistributeId, 32826}), arrived(folder, WM_COMMAND));
+    EXPECT_EQ(Ids{32825}, arrived(stranger, WM_COMMAND));
+}
+
+// As in every other process of the desktop: hooks installed, nobody registered.
+TEST_F(GantrelTest, EmptyListOnlyPassesEventsOn) {
+    EXPECT_EQ(1, removeHookWnd(folder));
+    EXPECT_EQ(0, removeHookWnd(view));
+    EXPECT_EQ(0, removeHookWnd(view));
+    focus(folder);
+    typeWithAlt('L');
+    typeWithAlt('P');
+    postCommand(folder, 32826);
+    postCommand(view, 32802);
+    EXPECT_EQ(1u, count(folder, WM_SYSKEYDOWN, 'L'));
+    EXPECT_EQ(1u, count(folder, WM_SYSKEYDOWN, 'P'));
+    EXPECT_EQ(Ids{32826}, arrived(folder, WM_COMMAND));
+    EXPECT_EQ(Ids{32802}, arrived(view, WM_COMMAND));
+}
+
 TEST_F(GantrelTest, RelabelledMenuItemsBecomeCommands) {
     postCommand(folder, 32826);
     postCommand(folder, 32825);

@@ -150,6 +150,7 @@ TEST(KeyboardHook, OtherHookCodesPassEverything) {
     for (int code : {1, 2, -1})
         for (uint32_t key : {kKeyL, kKeyP})
             expectKey(kHostList, code, key, kFirstPress, F, kPass);
+    EXPECT_FALSE(isHotkeyCandidate(1, kKeyL, kFirstPress));
 }
 
 // Every combination of release, previous state, Alt and the repeat count's lowest bit, for
@@ -189,6 +190,7 @@ TEST(KeyboardHook, FlagBitsExhaustively) {
                         expected = kEat;
                 }
                 expectKey(s.list, kHookAction, key, flags, s.topLevel, expected);
+                EXPECT_EQ(alt && key != kKeyA, isHotkeyCandidate(kHookAction, key, flags));
             }
         }
     }
