@@ -21,6 +21,16 @@ const int kGap = 4;
 const size_t kHeadBytes = 0x10000;  // enough for the header block of any sane message
 const size_t kViewBytes = 0x100000;  // what a view window shows of a message at most
 const int kViewClose = 32771;        // the host's 閉じる in a view's ファイル pop-up
+const int kViewCopy = 32781;         // the host's コピー in a view's menus
+
+WNDPROC g_editProc = nullptr;
+
+// The view's text control leaves its right-click to the view, which shows the host's menu.
+LRESULT CALLBACK viewTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CONTEXTMENU)
+        return SendMessageA(GetParent(window), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetParent(window)), lParam);
+    return CallWindowProcA(g_editProc, window, message, wParam, lParam);
+}
 
 // A private-profile reader over the host's mailbox root, for the folder walk.
 class HostFolderSource : public corvane::FolderTreeSource {
@@ -471,6 +481,10 @@ HWND Playground::openMessage(HWND main, const std::string& key) {
                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
                                     ES_AUTOVSCROLL | ES_AUTOHSCROLL,
                                 0, 0, 0, 0, window, nullptr, GetModuleHandleA(nullptr), nullptr);
+    WNDPROC editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(view.text, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&viewTextProc)));
+    if (!g_editProc)
+        g_editProc = editProc;
     SendMessageA(view.text, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     SendMessageA(view.text, EM_SETLIMITTEXT, 0, 0);
     SetWindowTextA(view.text, messageForView(bytes).c_str());
@@ -505,6 +519,10 @@ std::vector<HWND> Playground::viewWindows() const {
 bool Playground::onViewCommand(PlaygroundView& view, int id) {
     if (id == kViewClose) {
         closeMessage(view.window);
+        return true;
+    }
+    if (id == kViewCopy) {
+        SendMessageA(view.text, WM_COPY, 0, 0);
         return true;
     }
     StandInHost& host = StandInHost::get();
