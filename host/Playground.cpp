@@ -19,6 +19,18 @@ namespace {
 const int kTreeWidth = 230;
 const int kGap = 4;
 const size_t kHeadBytes = 0x10000;  // enough for the header block of any sane message
+const size_t kViewBytes = 0x100000;  // what a view window shows of a message at most
+const int kViewClose = 32771;        // the host's 閉じる in a view's ファイル pop-up
+const int kViewCopy = 32781;         // the host's コピー in a view's menus
+
+WNDPROC g_editProc = nullptr;
+
+// The view's text control leaves its right-click to the view, which shows the host's menu.
+LRESULT CALLBACK viewTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CONTEXTMENU)
+        return SendMessageA(GetParent(window), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetParent(window)), lParam);
+    return CallWindowProcA(g_editProc, window, message, wParam, lParam);
+}
 
 // A private-profile reader over the host's mailbox root, for the folder walk.
 class HostFolderSource : public corvane::FolderTreeSource {
@@ -81,6 +93,27 @@ std::string withTrailingBackslash(std::string path) {
     return path;
 }
 
+// A message file as a mail program shows it: up to its first NUL, one CR LF per line, lines
+// with ISO-2022-JP or MIME encoded words decoded to Shift-JIS; the rest as it stands.
+std::string messageForView(const std::string& bytes) {
+    std::string text = bytes.substr(0, bytes.find('\0'));
+    std::string shown;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find('\x1b') != std::string::npos || line.find("=?") != std::string::npos)
+            line = corvane::decodeHeaderForDisplay(line);
+        shown += line + "\r\n";
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return shown;
+}
+
 void complain(const std::string& text) {
     fprintf(stderr, "standhost: %s\n", text.c_str());
     MessageBoxA(nullptr, text.c_str(), "standhost", MB_OK | MB_ICONERROR);
@@ -99,6 +132,8 @@ Playground::Playground() {
 }
 
 Playground::~Playground() {
+    while (!views_.empty())
+        closeMessage(views_.begin()->first);
     closeAll();
     DestroyAcceleratorTable(accelerators_);
     if (current_ == this)
@@ -377,6 +412,8 @@ LRESULT Playground::onNotify(PlaygroundPane& pane, const NMHDR* header) {
         onFolderChosen(pane, reinterpret_cast<const NMTREEVIEWA*>(header)->itemNew.lParam);
     else if (header->hwndFrom == pane.list && header->code == LVN_ITEMCHANGED)
         syncSelection(pane);
+    else if (header->hwndFrom == pane.list && (header->code == NM_DBLCLK || header->code == NM_RETURN))
+        openFocusedMessage(pane);
     return 0;
 }
 
@@ -411,6 +448,139 @@ bool Playground::onCommand(PlaygroundPane& pane, int id) {
     return false;
 }
 
+void Playground::openFocusedMessage(PlaygroundPane& pane) {
+    int row = static_cast<int>(SendMessageA(pane.list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (row >= 0 && static_cast<size_t>(row) < pane.keys.size())
+        openMessage(pane.main, pane.keys[static_cast<size_t>(row)]);
+}
+
+HWND Playground::openMessage(HWND main, const std::string& key) {
+    PlaygroundPane* found = pane(main);
+    StandInHost& host = StandInHost::get();
+    HostWindow* folderWindow = host.window(main);
+    if (!found || !folderWindow || std::find(found->keys.begin(), found->keys.end(), key) == found->keys.end())
+        return nullptr;
+    std::string entry = folderWindow->folderPath + "\\" + key;
+    std::string bytes;
+    corvane::readDiskFile(host.mailbox().messageFile(entry), bytes, kViewBytes);
+    // The host's view window: its menu bar, then APCViewCreate and APCViewInitMenu (201).
+    HWND window = host.openViewWindow(found->account);
+    if (!window)
+        return nullptr;
+    WNDPROC previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Playground::viewProc)));
+    if (!viewHostProc_)
+        viewHostProc_ = previous;
+    PlaygroundView& view = views_[window];
+    view.window = window;
+    view.account = found->account;
+    view.entry = entry;
+    std::string subject = headerForDisplay(bytes.substr(0, kHeadBytes), "Subject:");
+    SetWindowTextA(window, (key + " - " + (subject.empty() ? std::string("(件名なし)") : subject)).c_str());
+    view.text = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
+                                    ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                                0, 0, 0, 0, window, nullptr, GetModuleHandleA(nullptr), nullptr);
+    WNDPROC editProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(view.text, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&viewTextProc)));
+    if (!g_editProc)
+        g_editProc = editProc;
+    SendMessageA(view.text, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    SendMessageA(view.text, EM_SETLIMITTEXT, 0, 0);
+    SetWindowTextA(view.text, messageForView(bytes).c_str());
+    RECT place = {};
+    GetWindowRect(main, &place);
+    SetWindowPos(window, HWND_TOP, place.left + 60, place.top + 60, 720, 480, SWP_SHOWWINDOW);
+    SetForegroundWindow(window);
+    SetFocus(view.text);
+    return window;
+}
+
+void Playground::closeMessage(HWND window) {
+    if (views_.erase(window))
+        StandInHost::get().closeViewWindow(window);
+}
+
+PlaygroundView* Playground::view(HWND window) {
+    auto it = views_.find(window);
+    return it == views_.end() ? nullptr : &it->second;
+}
+
+std::vector<HWND> Playground::viewWindows() const {
+    std::vector<HWND> windows;
+    for (const auto& entry : views_)
+        windows.push_back(entry.first);
+    return windows;
+}
+
+// The view's own menu items. A plug-in command that reaches the view (its appended item,
+// without the hook library) goes to a folder window of the view's account, whose selection
+// it works on; the hook library does the same for Alt+L and the relabelled item.
+bool Playground::onViewCommand(PlaygroundView& view, int id) {
+    if (id == kViewClose) {
+        closeMessage(view.window);
+        return true;
+    }
+    if (id == kViewCopy) {
+        SendMessageA(view.text, WM_COPY, 0, 0);
+        return true;
+    }
+    StandInHost& host = StandInHost::get();
+    for (const RegisteredCommand& command : host.commands)
+        if (command.id == id) {
+            for (HWND main : order_)
+                if (pane(main)->account == view.account) {
+                    SendMessageA(main, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+                    break;
+                }
+            return true;
+        }
+    return false;
+}
+
+LRESULT CALLBACK Playground::viewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Playground* self = current_;
+    PlaygroundView* view = self ? self->view(window) : nullptr;
+    WNDPROC host = self && self->viewHostProc_ ? self->viewHostProc_ : StandInHost::windowProc;
+    if (view) {
+        switch (message) {
+        case WM_SIZE: {
+            RECT client = {};
+            GetClientRect(window, &client);
+            MoveWindow(view->text, 0, 0, client.right, client.bottom, TRUE);
+            return 0;
+        }
+        case WM_SETFOCUS:
+            SetFocus(view->text);
+            return 0;
+        case WM_SYSCOMMAND:
+            // The hook library eats the letter of Alt+L and Alt+P; the Alt left over would
+            // open the menu bar as a lone Alt does. Alt with a menu's letter still works.
+            if ((wParam & 0xFFF0) == SC_KEYMENU && lParam == 0)
+                return 0;
+            break;
+        case WM_CONTEXTMENU: {
+            // The host's context menu of a view (kind 202); the choice is posted as a menu's is.
+            HMENU menu = StandInHost::get().buildViewContextMenu(window);
+            POINT at = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            if (at.x == -1 && at.y == -1)
+                GetCursorPos(&at);
+            TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+            DestroyMenu(menu);
+            return 0;
+        }
+        case WM_COMMAND:
+            if (self->onViewCommand(*view, LOWORD(wParam)))
+                return 0;
+            break;
+        case WM_CLOSE:
+            self->closeMessage(window);
+            return 0;
+        }
+    }
+    return CallWindowProcA(host, window, message, wParam, lParam);
+}
+
 void Playground::onClose(HWND main) {
     if (!pane(main))
         return;
@@ -422,6 +592,8 @@ void Playground::onClose(HWND main) {
 }
 
 void Playground::closeAll() {
+    while (!views_.empty())
+        closeMessage(views_.begin()->first);
     while (!order_.empty())
         onClose(order_.front());
 }

@@ -1,7 +1,8 @@
 // The playground: the stand-in host used by hand. One main window per account of the mailbox,
 // each the host's folder window for the plug-in: the account's folder tree on the left, the
-// messages of the chosen folder on the right, the host's menus with the plug-in's items. The
-// user answers every dialog; nothing is answered for them here.
+// messages of the chosen folder on the right, the host's menus with the plug-in's items. A
+// double-click or Enter on a message opens it in a view window of the host. The user answers
+// every dialog; nothing is answered for them here.
 #pragma once
 
 #include <windows.h>
@@ -32,6 +33,14 @@ struct PlaygroundPane {
     std::vector<std::string> keys;  // the listed messages, in list order
 };
 
+// A message opened in a view window of the host.
+struct PlaygroundView {
+    HWND window = nullptr;  // the host's view window, known to the plug-in
+    HWND text = nullptr;    // the message's text, read only
+    std::string account;
+    std::string entry;      // the message's entry name when it was opened
+};
+
 class Playground {
 public:
     Playground();
@@ -56,11 +65,23 @@ public:
     std::vector<std::string> listedKeys(HWND main) const;
     std::vector<std::string> treeTitles(HWND main) const;
 
+    // Opens a message of the window's current folder in a view window, as a double-click or
+    // Enter on it does: the host's view menu, the plug-in told of the window and of its menu.
+    // Null when the key is not listed.
+    HWND openMessage(HWND main, const std::string& key);
+    // Closes a view window as the host does: the plug-in first, then the window.
+    void closeMessage(HWND view);
+    PlaygroundView* view(HWND window);
+    std::vector<HWND> viewWindows() const;
+
     // Account names of a mailbox root: the directories that hold an "Account.ini".
     static std::vector<std::string> accountsOf(const std::string& root);
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK viewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool onViewCommand(PlaygroundView& view, int id);
+    void openFocusedMessage(PlaygroundPane& pane);
     HWND openPane(const std::string& account);
     void addOwnMenuItems(HWND main);
     void createControls(PlaygroundPane& pane);
@@ -75,7 +96,9 @@ private:
 
     std::map<HWND, PlaygroundPane> panes_;
     std::vector<HWND> order_;
+    std::map<HWND, PlaygroundView> views_;
     WNDPROC hostProc_ = nullptr;
+    WNDPROC viewHostProc_ = nullptr;
     HACCEL accelerators_ = nullptr;
     bool quitWhenClosed_ = false;
     bool filling_ = false;

@@ -19,6 +19,9 @@ public:
     bool loaded() const { return module_.valid(); }
     DWORD loadError() const { return loadError_; }
     HMODULE module() const { return module_.get(); }
+    // Points the library's import of function from dll at replacement, as a host that watches
+    // a system call does; the address it pointed at before, or null when there is no such import.
+    void* redirectImport(const char* dll, const char* function, void* replacement);
 
 #define APC_ENTRY(name, bytes, result, params) name##Fn name = nullptr;
 #include "plugin/core/EntryPoints.h"

@@ -48,6 +48,46 @@ void StandInHost::reset(const std::string& mailboxRoot) {
     calls.clear();
     robot_.clear();
     nextCommandId_ = 40001;
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    timerLog_.clear();
+}
+
+namespace {
+
+typedef UINT(WINAPI* TimerPeriodFn)(UINT);
+TimerPeriodFn g_timeBeginPeriod = nullptr;
+TimerPeriodFn g_timeEndPeriod = nullptr;
+
+UINT WINAPI watchedTimeBeginPeriod(UINT period) {
+    StandInHost::get().noteTimerPeriod('+', period);
+    return g_timeBeginPeriod(period);
+}
+
+UINT WINAPI watchedTimeEndPeriod(UINT period) {
+    StandInHost::get().noteTimerPeriod('-', period);
+    return g_timeEndPeriod(period);
+}
+
+}  // namespace
+
+bool StandInHost::watchTimerPeriods(PluginModule& module) {
+    void* begin = module.redirectImport("winmm.dll", "timeBeginPeriod", reinterpret_cast<void*>(&watchedTimeBeginPeriod));
+    void* end = module.redirectImport("winmm.dll", "timeEndPeriod", reinterpret_cast<void*>(&watchedTimeEndPeriod));
+    if (begin != reinterpret_cast<void*>(&watchedTimeBeginPeriod))
+        g_timeBeginPeriod = reinterpret_cast<TimerPeriodFn>(begin);
+    if (end != reinterpret_cast<void*>(&watchedTimeEndPeriod))
+        g_timeEndPeriod = reinterpret_cast<TimerPeriodFn>(end);
+    return begin && end;
+}
+
+std::string StandInHost::timerPeriodLog() {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    return timerLog_;
+}
+
+void StandInHost::noteTimerPeriod(char sign, unsigned period) {
+    std::lock_guard<std::mutex> lock(timerMutex_);
+    timerLog_ += sign + std::to_string(period);
 }
 
 const char* StandInHost::keep(const std::string& text) {

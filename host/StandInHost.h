@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -100,6 +101,13 @@ public:
     std::vector<std::pair<HWND, WPARAM>> keysReceived;      // key-down messages a host window got
     std::map<std::string, int> calls;                   // host function name -> calls
 
+    // The plug-in's calls of timeBeginPeriod and timeEndPeriod, seen through its imports once
+    // watchTimerPeriods has redirected them (they still reach winmm): "+N" for a begin and
+    // "-N" for an end of N ms, in the order made, from any thread.
+    bool watchTimerPeriods(PluginModule& module);
+    std::string timerPeriodLog();
+    void noteTimerPeriod(char sign, unsigned period);
+
     // Host function bodies (the exports forward to them).
     int registCallback(corvane::CommandCallback callback, int reserved);
     const char* getAccount(HWND window);
@@ -120,6 +128,8 @@ private:
     std::string mailboxRoot_;
     DialogRobot robot_;
     int nextCommandId_ = 40001;
+    std::mutex timerMutex_;
+    std::string timerLog_;
     const char* keep(const std::string& text);
 };
 

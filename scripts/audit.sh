@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Audit of the 32-bit deliverables: what only a real 32-bit host would trip over.
 #   audit.sh exports FILE NAME...   the module exports exactly these names
-#   audit.sh imports FILE           the module imports Windows system DLLs only
+#   audit.sh imports FILE [NAME...] the module imports Windows system DLLs only, these names among them
 set -euo pipefail
 objdump=i686-w64-mingw32-objdump
 mode=$1 file=$2
@@ -18,7 +18,7 @@ case $mode in
     echo "$(basename "$file"): exports exactly $# names"
     ;;
   imports)
-    allowed='^(kernel32|user32|gdi32|comctl32|comdlg32|advapi32|shell32|shlwapi|ole32|oleaut32|msvcrt|version|ntdll)\.dll$'
+    allowed='^(kernel32|user32|gdi32|comctl32|comdlg32|advapi32|shell32|shlwapi|winmm|ole32|oleaut32|msvcrt|version|ntdll)\.dll$'
     bad=0
     for dll in $($objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
       if ! echo "$dll" | tr 'A-Z' 'a-z' | grep -Eq "$allowed"; then
@@ -26,7 +26,14 @@ case $mode in
         bad=1
       fi
     done
-    [ $bad -eq 0 ] && echo "$(basename "$file"): imports Windows system DLLs only"
+    names=$($objdump -p "$file" | sed -n '/DLL Name:/,$p' | awk 'NF == 3 && $1 ~ /^[0-9a-f]+$/ {print $3}')
+    for name in "$@"; do
+      if ! grep -qx "$name" <<<"$names"; then
+        echo "$(basename "$file") does not import $name"
+        bad=1
+      fi
+    done
+    [ $bad -eq 0 ] && echo "$(basename "$file"): imports Windows system DLLs only${1:+, $* among them}"
     exit $bad
     ;;
   *) echo "usage: audit.sh exports|imports FILE [NAME...]" >&2; exit 2 ;;

@@ -9,6 +9,7 @@
 #include "plugin/common/StrUtil.h"
 #include "plugin/core/ErrorBox.h"
 #include "plugin/core/FolderRegistry.h"
+#include "plugin/core/TimerResolution.h"
 #include "plugin/distribute/History.h"
 #include "plugin/distribute/MessageReading.h"
 #include "plugin/distribute/RuleMatching.h"
@@ -76,6 +77,7 @@ void sortMessages(WorkerRun& run, const char* currentFolder, MoveList& moves) {
     std::vector<bool> unread;
     if (!context.unreadMail)
         unread = unreadMarks(run.listText, run.entries);
+    TimerResolution fineTimer;
     for (size_t i = 0; i < run.entries.count(); ++i) {
         if (cancelled(run.cancelEvent))
             break;

@@ -201,8 +201,10 @@ OnigRegex compileRuleRegex(const char* searchText, size_t length, std::string* e
     OnigRegex regex = nullptr;
     OnigErrorInfo errorInfo{};
     const OnigUChar* pattern = reinterpret_cast<const OnigUChar*>(searchText);
+    // Ruby syntax by name: the library's default syntax is its own since Oniguruma 6, and that
+    // accepts callouts and option letters Ruby refuses and reads \N and \O as kinds of dot.
     int result = onig_new(&regex, pattern, pattern + length, ONIG_OPTION_NONE, ONIG_ENCODING_ASCII,
-                          ONIG_SYNTAX_DEFAULT, &errorInfo);
+                          ONIG_SYNTAX_RUBY, &errorInfo);
     if (result != ONIG_NORMAL) {
         OnigUChar message[ONIG_MAX_ERROR_MESSAGE_LEN];
         onig_error_code_to_str(message, result, &errorInfo);

@@ -40,7 +40,8 @@ bool plainMatch(const char* text, const DistributeRule& rule);
 // empty text or an empty pattern.
 const char* caseFoldFind(const char* text, const char* pattern);
 
-// Compiles searchText as a regular expression; null when the library refuses it. Its error text
+// Compiles searchText as a regular expression (ASCII, Ruby syntax); null when the library
+// refuses it. Every compile of a rule's expression goes through here. Its error text
 // is formed and, unless error asks for it, dropped. The caller frees the handle with onig_free.
 OnigRegex compileRuleRegex(const char* searchText);
 OnigRegex compileRuleRegex(const char* searchText, size_t length, std::string* error = nullptr);

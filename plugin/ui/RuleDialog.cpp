@@ -10,6 +10,7 @@
 #include "plugin/distribute/RuleMatching.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RuleText.h"
+#include "plugin/rules/RulesFile.h"
 #include "plugin/ui/FolderIcons.h"
 
 namespace corvane {
@@ -257,8 +258,9 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
             return refuse(dialog, "検索文字列が正規表現として正しくありません");
         onig_free(compiled);
     }
-    // The rules file must give the rule back as it is, or it would change on the next start.
-    if (!ruleFitsRecord(rule))
+    // The rules file must give the rule back as it is: the save leaves out a rule that would
+    // not, so it would vanish when the folder window closes.
+    if (!ruleStorable(rule))
         return refuse(dialog, "この振り分け条件は設定ファイルに正しく保存できないため指定できません");
     out = rule;
     return true;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "plugin/core/TimerResolution.h"
 #include "plugin/distribute/History.h"
 #include "plugin/distribute/MailboxPaths.h"
 #include "plugin/distribute/MessageReading.h"
@@ -31,6 +32,7 @@ std::string addressOf(const HistoryMove& move) {
 
 void moveBack(HWND dialog, const HistoryRecord& record) {
     const char* folder = classifyFolderPath(record.sourceFolder.c_str()) == Trash ? nullptr : record.sourceFolder.c_str();
+    TimerResolution fineTimer;
     for (const HistoryMove& move : record.moves) {
         // A record the host could not be given whole is not moved, and counts as not restored.
         std::string address = addressOf(move);

@@ -94,6 +94,9 @@ TEST_F(Lint, Destinations) {
 TEST_F(Lint, PatternsAndTargets) {
     EXPECT_EQ((Lines{"regex-error 2 rule1"}), problems({"[Rule]", "rule1=\"0: (abc: : 0: 1: Main\\Inbox.box\""}));
     EXPECT_NE(std::string::npos, result.findings.problems[0].message.find("end pattern with unmatched parenthesis"));
+    // Only Oniguruma's own syntax knows the option letter W.
+    ASSERT_EQ((Lines{"regex-error 2 rule1"}), problems({"[Rule]", "rule1=\"0: (?W)abc: : 0: 1: Main\\Inbox.box\""}));
+    EXPECT_NE(std::string::npos, result.findings.problems[0].message.find("undefined group option"));
     EXPECT_EQ((Lines{"regex-ignored 2 rule1"}),
               problems({"[Rule]", "rule1=\"2: a.*b: Subject::: 0: 1: Main\\Inbox.box\""}));
     EXPECT_EQ((Lines{"never-matches 2 rule1"}), problems({"[Rule]", "rule1=\"0: : : 0: 0: Main\\Inbox.box\""}));

@@ -118,6 +118,35 @@ TEST(RegexRule, CompilesWithRubySyntaxInAscii) {
     EXPECT_FALSE(regexSearch("abc", 3, nullptr));
 }
 
+// Ruby syntax, not Oniguruma's own: callouts and the option letters only Oniguruma knows are
+// refused, and \N and \O are the plain letters N and O rather than a dot without or
+// with line feeds.
+TEST(RegexRule, RubySyntaxNotOnigurumasOwn) {
+    enum Outcome { Refused, NoMatch, Match };
+    struct Case {
+        const char* pattern;
+        const char* text;
+        Outcome expected;
+    };
+    const Case cases[] = {
+        {"(?{probe})a", "a", Refused},  {"(*FAIL)|a", "a", Refused}, {"a(*MAX{2})", "a", Refused},
+        {"(?W)a", "a", Refused},        {"(?L)a", "a", Refused},     {"(?C)a", "a", Refused},
+        {"\\N", "x", NoMatch},          {"\\N", "N", Match},         {"a\\Ob", "a\nb", NoMatch},
+        {"a\\Ob", "aOb", Match},        {"(?m)a.b", "a\nb", Match},   {"(?i)A\\z", "xa", Match},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "pattern=" << c.pattern);
+        std::string error;
+        OnigRegex regex = compileRuleRegex(c.pattern, strlen(c.pattern), &error);
+        EXPECT_EQ(c.expected == Refused, regex == nullptr);
+        EXPECT_EQ(c.expected == Refused, !error.empty());
+        if (!regex)
+            continue;
+        EXPECT_EQ(c.expected == Match, regexSearch(c.text, strlen(c.text), regex));
+        onig_free(regex);
+    }
+}
+
 TEST(RegexRule, CompileAndReleaseOnlyRegexRulesOffNamedHeader) {
     RuleList rules = {makeRule(WholeMessage, "a+", false, true), makeRule(HeaderBlock, "b", false, true),
                       makeRule(NamedHeader, "c", false, true, "Subject:"), makeRule(WholeMessage, "d", false),

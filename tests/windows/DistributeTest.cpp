@@ -1,5 +1,7 @@
 #include "SortingFixture.h"
 
+#include <functional>
+
 using namespace sorting;
 using standin::BoxIcon;
 
@@ -314,6 +316,53 @@ TEST_F(Distribute, RunFromTheTrashIsRecordedAsTheTrashAndUndoneIntoIt) {
     EXPECT_EQ(3u, mailbox().messageKeys(kTrash).size());
     ASSERT_EQ(3u, boxes().size());
     expectBox(boxes()[2], "3通を元に戻しました", BoxIcon::Information);
+}
+
+// The 1 ms timer resolution of the workers' pauses, seen through the plug-in's imports of
+// winmm: raised once before a run's loop, held through every move, restored however the run
+// ends; a run that stops before its loop never raises it.
+struct TimerCase {
+    const char* name;
+    std::function<void()> run;
+    size_t moves;
+    const char* log;
+};
+
+TEST_F(Distribute, TimerResolutionIsRaisedForEachRunAndRestoredOnEveryWayOut) {
+    ASSERT_TRUE(host.watchTimerPeriods(plugin));
+    writeRules({rule(corvane::WholeMessage, "Invoice", kWork)}, false, false);
+    openFolder(kInbox);
+    std::vector<std::string> entries = addInvoices(4);
+    bool cancelAtFirstMove = false;
+    size_t logStart = 0;
+    std::vector<std::string> logsAtMoves;
+    host.onMove = [&](const standin::MoveRequest&) {
+        logsAtMoves.push_back(host.timerPeriodLog().substr(logStart));
+        if (cancelAtFirstMove)
+            SendMessageA(progressDialog(), WM_COMMAND, MAKEWPARAM(IDC_PROGRESS_CANCEL, BN_CLICKED), 0);
+    };
+    const TimerCase cases[] = {
+        {"run to the end", [&] { select(entries); distribute(); }, 4, "+1-1"},
+        {"undo to the end", [&] { undoAnsweringYes(); }, 4, "+1-1"},
+        {"run cancelled", [&] { cancelAtFirstMove = true; distribute(); cancelAtFirstMove = false; }, 1, "+1-1"},
+        {"undo declined", [&] { answerBox(IDNO); undo(); }, 0, ""},
+        {"undo of the cancelled run", [&] { undoAnsweringYes(); }, 1, "+1-1"},
+        {"undo of a broken history",
+         [&] { standin::Mailbox::writeFile(historyPath(), ""); answerBox(IDOK); undo(); }, 0, ""},
+        {"run refused for a missing destination",
+         [&] { reopen({rule(corvane::WholeMessage, "Invoice", "Main\\User009.box")}); answerBox(IDOK); distribute(); },
+         0, ""},
+    };
+    for (const TimerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetRun();
+        logsAtMoves.clear();
+        logStart = host.timerPeriodLog().size();
+        c.run();
+        EXPECT_EQ(c.moves, host.moves.size());
+        EXPECT_EQ(std::vector<std::string>(c.moves, "+1"), logsAtMoves);
+        EXPECT_EQ(c.log, host.timerPeriodLog().substr(logStart));
+    }
 }
 
 }  // namespace

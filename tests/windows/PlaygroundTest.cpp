@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -19,6 +21,9 @@ protected:
         sample_ = sample::buildSampleMailbox(20261207, 60);
         for (const sample::SampleFile& file : sample_.files)
             ASSERT_TRUE(host.mailbox().writeRelative(file.path, file.bytes)) << file.path;
+        if (!hookModule_.empty()) {
+            ASSERT_TRUE(testing_support::copyFileTo(hookModule_, pluginDir + "gantrel.dll"));
+        }
         startPlugin();
         robot.always([](const SeenDialog& seen) { return !seen.messageBox && seen.control(IDC_PROGRESS_BAR); },
                      DialogRobot::leave());
@@ -41,10 +46,49 @@ protected:
 
     std::string keyOf(const std::string& entry) { return entry.substr(entry.rfind('\\') + 1); }
 
+    // Focuses the list's row of key and presses Enter, as the user opens a message.
+    HWND openByEnter(const std::string& key) {
+        std::vector<std::string> keys = playground_->listedKeys(main_);
+        int row = static_cast<int>(std::find(keys.begin(), keys.end(), key) - keys.begin());
+        HWND list = playground_->pane(main_)->list;
+        LVITEMA item = {};
+        item.stateMask = item.state = LVIS_FOCUSED | LVIS_SELECTED;
+        SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        ShowWindow(main_, SW_SHOW);
+        SetForegroundWindow(main_);
+        SetFocus(list);
+        EXPECT_TRUE(standin::StandInHost::sendKey(VK_RETURN));
+        std::vector<HWND> views = playground_->viewWindows();
+        return views.size() == 1 ? views[0] : nullptr;
+    }
+
+    std::string hookModule_;  // set before SetUp: the hook library placed beside the plug-in
     sample::SampleMailbox sample_;
     std::unique_ptr<standin::Playground> playground_;
     HWND main_ = nullptr;
 };
+
+class PlaygroundTestHook : public Playground {
+protected:
+    void SetUp() override {
+        hookModule_ = testing_support::testHookModule("testhook_beside");
+        Playground::SetUp();
+    }
+};
+
+class PlaygroundHotkeys : public Playground {
+protected:
+    void SetUp() override {
+        hookModule_ = testing_support::builtModule("gantrel.dll");
+        Playground::SetUp();
+    }
+};
+
+std::string menuLabel(HMENU menu, UINT id) {
+    char label[128] = {};
+    GetMenuStringA(menu, id, label, sizeof label, MF_BYCOMMAND);
+    return label;
+}
 
 TEST_F(Playground, OneFolderWindowPerAccountWithTheFolderTreeAndTheInboxListed) {
     std::vector<std::string> accounts = standin::Playground::accountsOf(host.mailbox().root());
@@ -143,28 +187,119 @@ TEST_F(Playground, DistributeFromTheMenuMovesTheSelectedMessagesAndRefreshesTheL
         }
 }
 
+// Enter on a message opens it, read only, in a view window of the host that the plug-in is
+// told of under the folder window, with its menu; closing it tells the plug-in first.
+TEST_F(PlaygroundTestHook, AViewWindowOpensOnEnterAndIsRegisteredUntilItCloses) {
+    std::vector<std::string> keys = playground_->listedKeys(main_);
+    ASSERT_GE(keys.size(), 3u);
+    HWND view = openByEnter(keys[2]);
+    ASSERT_NE(nullptr, view);
+    std::string id = std::to_string(reinterpret_cast<UINT_PTR>(view));
+    EXPECT_NE(std::string::npos, hookLog().find("append " + std::to_string(reinterpret_cast<UINT_PTR>(main_)) + " " + id + ";"))
+        << hookLog();
+    ASSERT_NE(nullptr, host.window(view));
+    EXPECT_EQ(host.window(main_)->accountDir, host.window(view)->accountDir);
+    // The host's view menu, item 32802 relabelled (kind 201); the context menu (kind 202) too.
+    EXPECT_EQ("Corvane(&B)\tALT+L", menuLabel(GetSubMenu(GetMenu(view), 3), 32802));
+    HMENU context = host.buildViewContextMenu(view);
+    EXPECT_EQ("Corvane(&B)", menuLabel(context, 32802));
+    DestroyMenu(context);
+
+    const standin::PlaygroundView* shown = playground_->view(view);
+    ASSERT_NE(nullptr, shown);
+    EXPECT_EQ(sample_.inbox + "\\" + keys[2], shown->entry);
+    EXPECT_TRUE(GetWindowLongA(shown->text, GWL_STYLE) & ES_READONLY);
+    char text[256] = {};
+    GetWindowTextA(shown->text, text, sizeof text);
+    std::string file = standin::Mailbox::readFile(host.mailbox().messageFile(shown->entry));
+    std::string firstLine = file.substr(0, file.find_first_of("\r\n"));
+    EXPECT_EQ(0u, std::string(text).find(firstLine)) << text;
+    SendMessageA(shown->text, WM_CHAR, 'x', 0);
+    char after[256] = {};
+    GetWindowTextA(shown->text, after, sizeof after);
+    EXPECT_STREQ(text, after) << "read only";
+
+    // A second message opens a second view; closing tells the plug-in, then the window goes.
+    HWND second = playground_->openMessage(main_, keys[0]);
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(nullptr, playground_->openMessage(main_, "no-such-key"));
+    SendMessageA(view, WM_CLOSE, 0, 0);
+    EXPECT_NE(std::string::npos, hookLog().find("remove " + id + ";")) << hookLog();
+    EXPECT_FALSE(IsWindow(view));
+    EXPECT_EQ(nullptr, host.window(view));
+    EXPECT_EQ(std::vector<HWND>{second}, playground_->viewWindows());
+    playground_->closeAll();
+    EXPECT_FALSE(IsWindow(second));
+    EXPECT_NE(std::string::npos,
+              hookLog().find("remove " + std::to_string(reinterpret_cast<UINT_PTR>(second)) + ";"));
+}
+
+// With the real hook library: in a view window Alt+L sorts the folder window's selection, Alt+P
+// does nothing, and the relabelled menu item starts the distribute command for the folder window.
+TEST_F(PlaygroundHotkeys, AltLAndTheRelabelledItemInAViewSortTheFolderSelection) {
+    std::vector<std::string> keys = playground_->listedKeys(main_);
+    ASSERT_GE(keys.size(), 40u);
+    HWND view = openByEnter(keys[0]);
+    ASSERT_NE(nullptr, view);
+    std::vector<std::string> chosen(keys.begin(), keys.begin() + 30);
+    playground_->selectMessages(main_, chosen);
+    using Calls = std::vector<std::pair<HWND, int>>;
+    SetForegroundWindow(view);
+    SetFocus(playground_->view(view)->text);
+    standin::StandInHost::pumpFor(100);
+    EXPECT_TRUE(standin::StandInHost::sendAltKey('P'));
+    EXPECT_TRUE(host.callbacksCalled.empty()) << "Alt+P does nothing in a view";
+
+    robot.push(DialogRobot::press(IDOK));
+    SetForegroundWindow(view);
+    SetFocus(playground_->view(view)->text);
+    EXPECT_TRUE(standin::StandInHost::sendAltKey('L'));
+    standin::StandInHost::pumpFor(300);
+    EXPECT_EQ((Calls{{main_, host.commands[0].id}}), host.callbacksCalled);
+    ASSERT_FALSE(host.moves.empty()) << "the sample rules move some of the selection";
+    for (const standin::MoveRequest& move : host.moves)
+        EXPECT_NE(chosen.end(), std::find(chosen.begin(), chosen.end(), keyOf(move.entry))) << move.entry;
+    EXPECT_EQ(listKeys(sample_.inbox), playground_->listedKeys(main_)) << "the list was reread";
+
+    // The relabelled item, chosen as the menu posts it; a busy host only shows it arrived.
+    host.callbacksCalled.clear();
+    host.busy = true;
+    PostMessageA(view, WM_COMMAND, MAKEWPARAM(32802, 0), 0);
+    standin::StandInHost::pumpFor(150);
+    host.busy = false;
+    EXPECT_EQ((Calls{{main_, host.commands[0].id}}), host.callbacksCalled);
+}
+
 // A picture of the playground for the documentation, when CORVANE_SCREENSHOT_DIR names the
 // folder a screen grabber watches (scripts/screenshots.sh).
 TEST_F(Playground, Screenshot) {
     const char* folder = getenv("CORVANE_SCREENSHOT_DIR");
     if (!folder)
         GTEST_SKIP() << "CORVANE_SCREENSHOT_DIR is not set";
+    auto picture = [folder](HWND window, const char* name) {
+        standin::StandInHost::pumpFor(600);
+        RECT rect = {};
+        GetWindowRect(window, &rect);
+        std::string request = testing_support::winPath(std::string(folder) + "/.request");
+        std::string text = std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top) +
+                           "+" + std::to_string(rect.left) + "+" + std::to_string(rect.top) + " " + name + "\n";
+        ASSERT_TRUE(standin::Mailbox::writeFile(request, text));
+        for (int i = 0; i < 200 && GetFileAttributesA(request.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+            Sleep(50);
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(request.c_str())) << "no picture taken of " << name;
+    };
     SetWindowPos(main_, HWND_TOP, 20, 20, 1000, 560, SWP_SHOWWINDOW);
     std::vector<std::string> keys = playground_->listedKeys(main_);
     ASSERT_GE(keys.size(), 8u);
     playground_->selectMessages(main_, {keys[1], keys[2], keys[5]});
     SetForegroundWindow(main_);
     SetFocus(playground_->pane(main_)->list);
-    standin::StandInHost::pumpFor(600);
-    RECT rect = {};
-    GetWindowRect(main_, &rect);
-    std::string request = testing_support::winPath(std::string(folder) + "/.request");
-    std::string text = std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top) + "+" +
-                       std::to_string(rect.left) + "+" + std::to_string(rect.top) + " playground\n";
-    ASSERT_TRUE(standin::Mailbox::writeFile(request, text));
-    for (int i = 0; i < 200 && GetFileAttributesA(request.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(50);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(request.c_str())) << "no picture taken";
+    picture(main_, "playground");
+    HWND view = playground_->openMessage(main_, keys[2]);
+    ASSERT_NE(nullptr, view);
+    // Below the main window: without a window manager nothing draws the title bar's place.
+    SetWindowPos(view, HWND_TOP, 260, 600, 720, 400, SWP_SHOWWINDOW);
+    picture(view, "playground-view");
 }
 
 }  // namespace

@@ -344,6 +344,28 @@ TEST_F(Settings, EditorRefusesInItsOrderAndCompilesOnlyWholeTextTargets) {
               fileRules(2));
 }
 
+// An account directory whose name holds a byte pair the code page has no character for: the
+// save would leave out a rule sending mail there, so the editor refuses it.
+TEST_F(Settings, EditorRefusesARuleTheSaveWouldLeaveOut) {
+    const std::string account = "Mail\x85\x40";
+    host.mailbox().createAccount(account, "IT");
+    folder = host.createFolderWindow(account, account + "\\Inbox.box");
+    plugin.APCFolderCreate(folder);
+    runSheet([this](const SheetDriver& sheet) {
+        nextEditor([this](const EditorDriver& editor) {
+            editor.target(IDC_TARGET_WHOLE);
+            editor.search("x");
+            editor.folder("郵便受け");
+            expectRefusal(editor, "この振り分け条件は設定ファイルに正しく保存できないため指定できません");
+            editor.cancel();
+        });
+        sheet.click(IDC_RULE_NEW);
+        EXPECT_EQ(Rows{}, sheet.rows());
+        sheet.ok();
+    });
+    closeFolder();
+}
+
 TEST_F(Settings, EditModeStartsFromTheRuleAndCancelKeepsIt) {
     writeRules({"2: delta: From::: 1: 0: Main\\User001.box", "1: gone: : 0: 1: Main\\User999.box", "7: odd: X-Odd::: 1: 0: Main\\User001.box"});
     openFolder();
