@@ -20,9 +20,10 @@ rm -rf "$out" && mkdir -p "$out"
 start_grabber "$out"
 trap 'stop_grabber; wine_stop_display' EXIT
 bin=build/win32/bin
-echo "demo: $(file -b "$bin/standhost.exe" | cut -d, -f1-2) standhost.exe with"
+format() { i686-w64-mingw32-objdump -f "$1" | sed -n 's/.*file format //p'; }
+echo "demo: $bin/standhost.exe ($(format "$bin/standhost.exe")) with"
 for dll in corvane.dll gantrel.dll; do
-  echo "  $bin/$dll ($(file -b "$bin/$dll" | cut -d, -f1-2)) sha256 $(sha256sum "$bin/$dll" | cut -c1-16)"
+  echo "  $bin/$dll ($(format "$bin/$dll"), sha256 $(sha256sum "$bin/$dll" | cut -c1-16)...)"
 done
 echo "  under 32-bit Wine ($WINE_LOADER through $(readlink /usr/local/libexec/corvane/qemu-i386-binfmt-P))"
 set +e
