@@ -42,11 +42,8 @@ static void Mend(int sig, siginfo_t *info, void *context) {
   ucontext_t *uc = context;
   if (uc != NULL) {
     greg_t *trapno = &uc->uc_mcontext.gregs[REG_TRAPNO];
-    if (*trapno < 0 || *trapno > 31) {
-      *trapno = TrapFor(sig, info != NULL ? info->si_code : 0);
-      /* A page fault's error code tells Wine read from write; qemu leaves it 0 (a read),
-         which is what Wine assumes when nothing better is known. */
-    }
+    /* qemu does fill in the page fault's error code (read or write), only not the number. */
+    if (*trapno < 0 || *trapno > 31) *trapno = TrapFor(sig, info != NULL ? info->si_code : 0);
   }
   g_handlers[sig](sig, info, context);
 }
