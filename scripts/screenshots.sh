@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 out="$PWD/docs/screenshots"
 mkdir -p "$out"
 rm -f "$out/.request"
-cmake --build --preset win64 >/dev/null
+bash scripts/build.sh win64 >/dev/null
 source scripts/wine-env.sh
 wine_prepare_prefix
 wine_ensure_display
