@@ -17,7 +17,7 @@ bool PluginModule::load(const std::string& path) {
         unload();                                                            \
         return false;                                                        \
     }
-#include "plugin/core/EntryPoints.h"
+#include "plugin/entry/EntryPoints.h"
 #undef APC_ENTRY
     return true;
 }
@@ -25,7 +25,7 @@ bool PluginModule::load(const std::string& path) {
 void PluginModule::unload() {
     module_.reset();
 #define APC_ENTRY(name, bytes, result, params) name = nullptr;
-#include "plugin/core/EntryPoints.h"
+#include "plugin/entry/EntryPoints.h"
 #undef APC_ENTRY
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "plugin/common/WinHandle.h"
-#include "plugin/core/EntryPointTypes.h"
+#include "plugin/entry/EntryPointTypes.h"
 
 namespace standin {
 
@@ -21,7 +21,7 @@ public:
     HMODULE module() const { return module_.get(); }
 
 #define APC_ENTRY(name, bytes, result, params) name##Fn name = nullptr;
-#include "plugin/core/EntryPoints.h"
+#include "plugin/entry/EntryPoints.h"
 #undef APC_ENTRY
 
 private:

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/ErrorBox.h"
-#include "plugin/core/FolderRegistry.h"
-#include "plugin/distribute/History.h"
-#include "plugin/distribute/MessageReading.h"
-#include "plugin/distribute/RuleMatching.h"
-#include "plugin/distribute/UnreadIndex.h"
+#include "plugin/common/ErrorBox.h"
+#include "plugin/binding/FolderRegistry.h"
+#include "plugin/mailbox/History.h"
+#include "plugin/binding/MessageReading.h"
+#include "plugin/rules/RuleMatching.h"
+#include "plugin/mailbox/UnreadIndex.h"
 #include "plugin/resources/resource.h"
 
 namespace corvane {

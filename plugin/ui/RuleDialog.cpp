@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/ErrorBox.h"
-#include "plugin/core/Plugin.h"
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/common/ErrorBox.h"
+#include "plugin/binding/PluginState.h"
+#include "plugin/rules/RuleMatching.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RuleText.h"
 #include "plugin/ui/FolderIcons.h"

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "plugin/distribute/History.h"
-#include "plugin/distribute/MailboxPaths.h"
-#include "plugin/distribute/MessageReading.h"
+#include "plugin/mailbox/History.h"
+#include "plugin/mailbox/MailboxPaths.h"
+#include "plugin/binding/MessageReading.h"
 #include "plugin/resources/resource.h"
 
 namespace corvane {

@@ -3,9 +3,9 @@
 // with a stand-in hook library that records its calls.
 #include "TestSupport.h"
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/FolderRegistry.h"
-#include "plugin/core/HostApi.h"
-#include "plugin/core/Plugin.h"
+#include "plugin/binding/FolderRegistry.h"
+#include "plugin/hostapi/HostApi.h"
+#include "plugin/entry/Plugin.h"
 #include "plugin/rules/RuleText.h"
 
 using namespace corvane;

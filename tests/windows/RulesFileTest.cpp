@@ -4,9 +4,9 @@
 
 #include "TestSupport.h"
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/HostApi.h"
+#include "plugin/hostapi/HostApi.h"
 #include "plugin/rules/RuleText.h"
-#include "plugin/rules/RulesFile.h"
+#include "plugin/binding/RulesFile.h"
 
 using namespace corvane;
 using namespace testing_support;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/DistributeRule.h"
 #include "tools/check/ProfileFile.h"
 
