@@ -7,7 +7,7 @@
 
 #include <oniguruma.h>
 
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/rules/RuleMatching.h"
 
 using namespace corvane;
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/RuleMatching.h"
-#include "plugin/distribute/UnreadIndex.h"
+#include "plugin/mailbox/UnreadIndex.h"
+#include "plugin/rules/RuleMatching.h"
 
 using namespace corvane;
 using corvane::reference::makeRule;

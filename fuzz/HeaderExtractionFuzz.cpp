@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/distribute/HeaderExtraction.h"
+#include "plugin/mailbox/HeaderExtraction.h"
 
 using namespace corvane;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/distribute/History.h"
+#include "plugin/mailbox/History.h"
 
 using namespace corvane;
 

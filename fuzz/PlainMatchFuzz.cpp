@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/rules/RuleMatching.h"
 
 using namespace corvane;
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/rules/RuleMatching.h"
 
 using namespace corvane;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/distribute/UnreadIndex.h"
+#include "plugin/mailbox/UnreadIndex.h"
 
 using namespace corvane;
 

@@ -9,7 +9,7 @@
 #include <stdint.h>
 
 #include "hook/HookDecisions.h"
-#include "plugin/core/StdcallBytes.h"
+#include "plugin/hostapi/StdcallBytes.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
 #include "hook/HookExports.h"

@@ -83,5 +83,5 @@ int WINAPI APAJisToSjis(const char*, char*, int) { counted("APAJisToSjis"); retu
 // its decorated export name.
 #define HOST_FUNCTION(name, bytes, result, params) \
     static_assert(std::is_same<decltype(&::name), name##Fn>::value, #name " has the wrong type");
-#include "plugin/core/HostFunctions.h"
+#include "plugin/hostapi/HostFunctions.h"
 #undef HOST_FUNCTION

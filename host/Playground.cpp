@@ -7,7 +7,7 @@
 
 #include "host/Mailbox.h"
 #include "host/StandInHost.h"
-#include "plugin/distribute/HeaderExtraction.h"
+#include "plugin/mailbox/HeaderExtraction.h"
 #include "tools/check/Disk.h"
 #include "tools/check/TextDisplay.h"
 #include "tools/sample/SampleMailbox.h"

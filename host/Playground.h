@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "host/PluginModule.h"
-#include "plugin/folders/FolderTree.h"
+#include "plugin/mailbox/FolderTree.h"
 
 namespace standin {
 

@@ -19,7 +19,7 @@ bool PluginModule::load(const std::string& path) {
         unload();                                                            \
         return false;                                                        \
     }
-#include "plugin/core/EntryPoints.h"
+#include "plugin/entry/EntryPoints.h"
 #undef APC_ENTRY
     return true;
 }
@@ -60,7 +60,7 @@ void* PluginModule::redirectImport(const char* dll, const char* function, void* 
 void PluginModule::unload() {
     module_.reset();
 #define APC_ENTRY(name, bytes, result, params) name = nullptr;
-#include "plugin/core/EntryPoints.h"
+#include "plugin/entry/EntryPoints.h"
 #undef APC_ENTRY
 }
 

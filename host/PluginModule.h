@@ -6,7 +6,7 @@
 #include <string>
 
 #include "plugin/common/WinHandle.h"
-#include "plugin/core/EntryPointTypes.h"
+#include "plugin/entry/EntryPointTypes.h"
 
 namespace standin {
 
@@ -24,7 +24,7 @@ public:
     void* redirectImport(const char* dll, const char* function, void* replacement);
 
 #define APC_ENTRY(name, bytes, result, params) name##Fn name = nullptr;
-#include "plugin/core/EntryPoints.h"
+#include "plugin/entry/EntryPoints.h"
 #undef APC_ENTRY
 
 private:

@@ -6,7 +6,7 @@
 #include "host/PluginModule.h"
 #include "host/StandInHost.h"
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/mailbox/MailboxPaths.h"
 #include "tools/check/Preview.h"
 #include "tools/sample/SampleMailbox.h"
 

@@ -16,7 +16,7 @@
 #include "host/DialogRobot.h"
 #include "host/Mailbox.h"
 #include "host/PluginModule.h"
-#include "plugin/core/HostApi.h"
+#include "plugin/hostapi/HostApi.h"
 
 namespace standin {
 

@@ -4,17 +4,17 @@
 
 #include <cstdlib>
 
+#include "plugin/binding/HistoryFile.h"
+#include "plugin/binding/MessageReading.h"
+#include "plugin/binding/PluginState.h"
+#include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/ErrorBox.h"
-#include "plugin/core/HostApi.h"
-#include "plugin/core/Plugin.h"
-#include "plugin/core/WorkerThread.h"
+#include "plugin/common/WorkerThread.h"
 #include "plugin/distribute/DistributionWorker.h"
-#include "plugin/distribute/HistoryFile.h"
-#include "plugin/distribute/MailboxFiles.h"
-#include "plugin/distribute/MessageReading.h"
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/hostapi/HostApi.h"
+#include "plugin/mailbox/MailboxFiles.h"
 #include "plugin/resources/resource.h"
+#include "plugin/rules/RuleMatching.h"
 
 namespace corvane {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "plugin/core/FolderRegistry.h"
+#include "plugin/binding/FolderRegistry.h"
 
 namespace corvane {
 

@@ -6,15 +6,15 @@
 #include <new>
 #include <vector>
 
+#include "plugin/binding/FolderRegistry.h"
+#include "plugin/binding/MessageReading.h"
+#include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/ErrorBox.h"
-#include "plugin/core/FolderRegistry.h"
-#include "plugin/core/TimerResolution.h"
-#include "plugin/distribute/History.h"
-#include "plugin/distribute/MessageReading.h"
-#include "plugin/distribute/RuleMatching.h"
-#include "plugin/distribute/UnreadIndex.h"
+#include "plugin/common/TimerResolution.h"
+#include "plugin/mailbox/History.h"
+#include "plugin/mailbox/UnreadIndex.h"
 #include "plugin/resources/resource.h"
+#include "plugin/rules/RuleMatching.h"
 
 namespace corvane {
 

@@ -2,7 +2,7 @@
 // Platform-free.
 #pragma once
 
-#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/mailbox/MailboxPaths.h"
 
 namespace corvane {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/mailbox/MailboxPaths.h"
 
 namespace corvane {
 

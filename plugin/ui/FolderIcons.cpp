@@ -1,6 +1,6 @@
 #include "plugin/ui/FolderIcons.h"
 
-#include "plugin/core/Plugin.h"
+#include "plugin/binding/PluginState.h"
 #include "plugin/resources/resource.h"
 
 namespace corvane {

@@ -3,7 +3,7 @@
 #include <prsht.h>
 
 #include "plugin/resources/resource.h"
-#include "plugin/rules/HostRuleImport.h"
+#include "plugin/ui/HostRuleImport.h"
 
 namespace corvane {
 

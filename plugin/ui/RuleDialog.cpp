@@ -4,13 +4,13 @@
 
 #include <cstring>
 
+#include "plugin/binding/PluginState.h"
+#include "plugin/binding/RulesFile.h"
+#include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/ErrorBox.h"
-#include "plugin/core/Plugin.h"
-#include "plugin/distribute/RuleMatching.h"
 #include "plugin/resources/resource.h"
+#include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
-#include "plugin/rules/RulesFile.h"
 #include "plugin/ui/FolderIcons.h"
 
 namespace corvane {

@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/HostApi.h"
-#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/hostapi/HostApi.h"
+#include "plugin/mailbox/MailboxPaths.h"
 
 namespace corvane {
 

@@ -3,9 +3,9 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include "plugin/folders/FolderTreeWin.h"
+#include "plugin/binding/RulesFile.h"
+#include "plugin/mailbox/FolderTreeWin.h"
 #include "plugin/resources/resource.h"
-#include "plugin/rules/RulesFile.h"
 #include "plugin/ui/FolderIcons.h"
 #include "plugin/ui/RuleDialog.h"
 #include "plugin/ui/RuleListView.h"

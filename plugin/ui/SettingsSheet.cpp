@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include "plugin/core/Plugin.h"
+#include "plugin/binding/PluginState.h"
 #include "plugin/resources/resource.h"
 #include "plugin/ui/OptionsPage.h"
 #include "plugin/ui/RulesPage.h"

@@ -9,8 +9,8 @@
 #include <map>
 #include <memory>
 
-#include "plugin/core/FolderRegistry.h"
-#include "plugin/folders/FolderTree.h"
+#include "plugin/binding/FolderRegistry.h"
+#include "plugin/mailbox/FolderTree.h"
 #include "plugin/rules/DistributeRule.h"
 
 namespace corvane {

@@ -2,16 +2,16 @@
 
 #include <process.h>
 
+#include "plugin/binding/FolderRegistry.h"
+#include "plugin/binding/HistoryFile.h"
+#include "plugin/binding/MessageReading.h"
+#include "plugin/binding/PluginState.h"
+#include "plugin/binding/RulesFile.h"
+#include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/ErrorBox.h"
-#include "plugin/core/FolderRegistry.h"
-#include "plugin/core/HostApi.h"
-#include "plugin/core/Plugin.h"
-#include "plugin/core/WorkerThread.h"
-#include "plugin/distribute/HistoryFile.h"
-#include "plugin/distribute/MessageReading.h"
+#include "plugin/common/WorkerThread.h"
+#include "plugin/hostapi/HostApi.h"
 #include "plugin/resources/resource.h"
-#include "plugin/rules/RulesFile.h"
 #include "plugin/undo/UndoWorker.h"
 
 namespace corvane {

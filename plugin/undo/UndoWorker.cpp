@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "plugin/core/TimerResolution.h"
-#include "plugin/distribute/History.h"
-#include "plugin/distribute/MailboxPaths.h"
-#include "plugin/distribute/MessageReading.h"
+#include "plugin/binding/MessageReading.h"
+#include "plugin/common/TimerResolution.h"
+#include "plugin/mailbox/History.h"
+#include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/resources/resource.h"
 
 namespace corvane {

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "plugin/core/StdcallBytes.h"
+#include "plugin/hostapi/StdcallBytes.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
 #include "hook/HookExports.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/HeaderExtraction.h"
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
 #include "tools/check/CheckCommand.h"
 #include "tools/check/Preview.h"

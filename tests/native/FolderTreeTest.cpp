@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/folders/FolderTree.h"
+#include "plugin/mailbox/FolderTree.h"
 
 using namespace corvane;
 

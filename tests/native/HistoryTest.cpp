@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/distribute/History.h"
+#include "plugin/mailbox/History.h"
 
 using namespace corvane;
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/mailbox/MailboxPaths.h"
 
 using namespace corvane;
 

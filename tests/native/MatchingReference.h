@@ -14,7 +14,7 @@
 #include <string>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/HeaderExtraction.h"
+#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/rules/DistributeRule.h"
 
 namespace corvane {

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/rules/RuleMatching.h"
 
 namespace {
 

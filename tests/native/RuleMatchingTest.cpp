@@ -7,8 +7,8 @@
 #include <string>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/HeaderExtraction.h"
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/rules/RuleMatching.h"
 
 using namespace corvane;
 using namespace corvane::reference;

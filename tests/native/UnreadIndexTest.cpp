@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/distribute/UnreadIndex.h"
+#include "plugin/mailbox/UnreadIndex.h"
 #include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "plugin/distribute/MessageReading.h"
+#include "plugin/binding/MessageReading.h"
 
 using namespace sorting;
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <set>
 
-#include "plugin/folders/FolderTreeWin.h"
+#include "plugin/mailbox/FolderTreeWin.h"
 
 using namespace sorting;
 using standin::BoxIcon;

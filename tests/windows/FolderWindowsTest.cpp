@@ -2,10 +2,10 @@
 // the test program so that records can be looked at; the hook-list tests run the real plug-in
 // with a stand-in hook library that records its calls.
 #include "TestSupport.h"
+#include "plugin/binding/FolderRegistry.h"
 #include "plugin/common/StrUtil.h"
-#include "plugin/core/FolderRegistry.h"
-#include "plugin/core/HostApi.h"
-#include "plugin/core/Plugin.h"
+#include "plugin/entry/Plugin.h"
+#include "plugin/hostapi/HostApi.h"
 #include "plugin/rules/RuleText.h"
 
 using namespace corvane;

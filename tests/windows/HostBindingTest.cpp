@@ -2,7 +2,7 @@
 
 #include "TestPaths.h"
 #include "TestSupport.h"
-#include "plugin/core/HostApi.h"
+#include "plugin/hostapi/HostApi.h"
 
 using namespace corvane;
 using namespace testing_support;

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "plugin/core/HostApi.h"
-#include "plugin/distribute/MailboxFiles.h"
+#include "plugin/hostapi/HostApi.h"
+#include "plugin/mailbox/MailboxFiles.h"
 
 using namespace corvane;
 using namespace testing_support;

@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "TestSupport.h"
-#include "plugin/core/HostApi.h"
-#include "plugin/distribute/MessageReading.h"
+#include "plugin/binding/MessageReading.h"
+#include "plugin/hostapi/HostApi.h"
 
 using namespace corvane;
 using namespace testing_support;

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "plugin/core/Plugin.h"
+#include "plugin/entry/Plugin.h"
 #include "plugin/resources/resource.h"
 
 using namespace testing_support;

@@ -17,10 +17,10 @@
 #include <commctrl.h>
 
 #include "TestSupport.h"
-#include "plugin/core/FolderRegistry.h"
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/binding/FolderRegistry.h"
+#include "plugin/binding/RulesFile.h"
 #include "plugin/resources/resource.h"
-#include "plugin/rules/RulesFile.h"
+#include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
 
 namespace sorting {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plugin/core/StdcallBytes.h"
+#include "plugin/hostapi/StdcallBytes.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
 #include "hook/HookExports.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/mailbox/MailboxPaths.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/MailboxPaths.h"
+#include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/rules/RuleText.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"

@@ -7,8 +7,8 @@
 #include <set>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/HeaderExtraction.h"
-#include "plugin/distribute/RuleMatching.h"
+#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
 
 namespace corvane {

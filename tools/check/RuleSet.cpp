@@ -5,7 +5,7 @@
 #include <oniguruma.h>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/HeaderExtraction.h"
+#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/rules/RuleText.h"
 
 namespace corvane {

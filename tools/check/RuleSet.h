@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/distribute/RuleMatching.h"
 #include "plugin/rules/DistributeRule.h"
+#include "plugin/rules/RuleMatching.h"
 #include "tools/check/ProfileFile.h"
 
 namespace corvane {

@@ -4,9 +4,9 @@
 #include <set>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/distribute/MailboxPaths.h"
-#include "plugin/distribute/UnreadIndex.h"
-#include "plugin/folders/FolderTree.h"
+#include "plugin/mailbox/FolderTree.h"
+#include "plugin/mailbox/MailboxPaths.h"
+#include "plugin/mailbox/UnreadIndex.h"
 #include "plugin/rules/RuleText.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"

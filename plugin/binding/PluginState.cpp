@@ -1,0 +1,10 @@
+#include "plugin/binding/PluginState.h"
+
+namespace corvane {
+
+PluginState& pluginState() {
+    static PluginState state;
+    return state;
+}
+
+}  // namespace corvane

@@ -1,6 +1,0 @@
-#include "plugin/core/Plugin.h"
-#include "plugin/ui/SettingsSheet.h"
-
-extern "C" INT_PTR WINAPI APCSetup(HWND parent) {
-    return corvane::guarded(static_cast<INT_PTR>(-1), [parent] { return corvane::ShowSettingsSheet(parent); });
-}

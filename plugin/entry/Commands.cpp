@@ -1,0 +1,39 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "plugin/distribute/DistributeDialog.h"
+#include "plugin/entry/Plugin.h"
+#include "plugin/hostapi/HostApi.h"
+#include "plugin/resources/resource.h"
+#include "plugin/undo/UndoDialog.h"
+
+namespace corvane {
+
+namespace {
+
+// The frame both commands share: nothing while the host is busy; otherwise the command's
+// progress dialog, modal over the folder window, for as long as the command's lock is held.
+void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, DLGPROC procedure) {
+    PluginState& state = pluginState();
+    if (!hostApi().module || !state.locksCreated)
+        return;
+    if (hostApi().APAIsBusy())
+        return;
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    EnterCriticalSection(&lock);
+    DialogBoxParamA(state.instance, MAKEINTRESOURCEA(IDD_PROGRESS), folderWindow, procedure, 0);
+    LeaveCriticalSection(&lock);
+}
+
+}  // namespace
+
+void WINAPI onDistributeCommand(HWND folderWindow, LPARAM) {
+    guarded([folderWindow] { runCommand(folderWindow, pluginState().distributeLock, DistributeDialogProc); });
+}
+
+void WINAPI onUndoCommand(HWND folderWindow, LPARAM) {
+    guarded([folderWindow] { runCommand(folderWindow, pluginState().undoLock, UndoDialogProc); });
+}
+
+}  // namespace corvane

@@ -1,0 +1,368 @@
+#include "plugin/rules/RuleMatching.h"
+
+#include <cstring>
+#include <memory>
+
+#include <oniguruma.h>
+
+#include "plugin/common/StrUtil.h"
+#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/rules/RegexLibrary.h"
+
+namespace corvane {
+
+namespace {
+
+// Rough frequency of each byte in stored mail: English and header words, CR LF, Base64 bodies,
+// Shift-JIS lead bytes of kana and the row bytes of ISO-2022-JP kana. Only the order matters:
+// a search scans for the pattern byte that turns up least often.
+int byteFrequency(unsigned char c) {
+    static const char kCommonLower[] = "etaoinsrhldcumfpgwybvkxjqz";
+    if (c >= 'a' && c <= 'z')
+        return 30 + 4 * static_cast<int>(sizeof kCommonLower - (strchr(kCommonLower, c) - kCommonLower));
+    if (c >= 'A' && c <= 'Z')
+        return 8 + static_cast<int>(sizeof kCommonLower - (strchr(kCommonLower, c + 32) - kCommonLower));
+    if (c >= '0' && c <= '9')
+        return 40;
+    switch (c) {
+    case ' ': return 250;
+    case '\r': case '\n': return 90;
+    case '$': return 70;
+    case 0x82: return 90;
+    case 0x81: case 0x83: return 50;
+    case '%': case '.': case ',': case ':': case '-': case '/': case '=': case '+': return 30;
+    case '!': case '@': case '<': case '>': case '"': case '(': case ')': case ';': case '_': return 15;
+    case 0x1B: return 12;
+    default: break;
+    }
+    if (c >= 0x88 && c <= 0x9F)
+        return 12;
+    if (c >= 0x9F && c <= 0xF1)
+        return 8;
+    return 4;
+}
+
+int foldedFrequency(unsigned char c, bool matchCase) {
+    if (!matchCase && c >= 'a' && c <= 'z')
+        return byteFrequency(c) + byteFrequency(static_cast<unsigned char>(c - 32));
+    return byteFrequency(c);
+}
+
+void chooseScanBytes(PlainPattern& pattern) {
+    const std::string& bytes = pattern.bytes;
+    size_t rarest = 0, second = 0;
+    int rarestScore = 1 << 20, secondScore = 1 << 20;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        int score = foldedFrequency(static_cast<unsigned char>(bytes[i]), pattern.matchCase);
+        if (score < rarestScore) {
+            second = rarest;
+            secondScore = rarestScore;
+            rarest = i;
+            rarestScore = score;
+        } else if (score < secondScore) {
+            second = i;
+            secondScore = score;
+        }
+    }
+    pattern.rarest = rarest;
+    pattern.second = bytes.size() > 1 ? second : 0;
+}
+
+bool equalFolded(const char* text, const char* folded, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (foldAscii(static_cast<unsigned char>(text[i])) != static_cast<unsigned char>(folded[i]))
+            return false;
+    return true;
+}
+
+bool equalAt(const char* text, const PlainPattern& pattern) {
+    const std::string& bytes = pattern.bytes;
+    if (pattern.matchCase)
+        return memcmp(text, bytes.data(), bytes.size()) == 0;
+    return equalFolded(text, bytes.data(), bytes.size());
+}
+
+// Candidate places of the rarest byte run from first to last inclusive; each is checked at
+// the second byte and then whole. Without matchCase a letter is looked for in both cases,
+// taking the nearer of the two each time, so the places still come in order.
+const char* scanCandidates(const char* text, size_t length, const PlainPattern& pattern) {
+    const std::string& bytes = pattern.bytes;
+    size_t n = bytes.size();
+    const char* first = text + pattern.rarest;
+    const char* last = text + (length - n) + pattern.rarest;
+    unsigned char target = static_cast<unsigned char>(bytes[pattern.rarest]);
+    unsigned char secondByte = static_cast<unsigned char>(bytes[pattern.second]);
+    size_t secondOffset = pattern.second;
+    bool fold = !pattern.matchCase;
+    auto fits = [&](const char* place) {
+        const char* start = place - pattern.rarest;
+        unsigned char atSecond = static_cast<unsigned char>(start[secondOffset]);
+        if ((fold ? foldAscii(atSecond) : atSecond) != secondByte)
+            return false;
+        return equalAt(start, pattern);
+    };
+    auto next = [&](const char* from, unsigned char c) -> const char* {
+        if (from > last)
+            return nullptr;
+        return static_cast<const char*>(memchr(from, c, static_cast<size_t>(last - from) + 1));
+    };
+    if (!fold || target < 'a' || target > 'z') {
+        for (const char* place = next(first, target); place; place = next(place + 1, target))
+            if (fits(place))
+                return place - pattern.rarest;
+        return nullptr;
+    }
+    unsigned char upper = static_cast<unsigned char>(target - 32);
+    const char* lowerPlace = next(first, target);
+    const char* upperPlace = next(first, upper);
+    while (lowerPlace || upperPlace) {
+        bool takeLower = lowerPlace && (!upperPlace || lowerPlace < upperPlace);
+        const char* place = takeLower ? lowerPlace : upperPlace;
+        if (fits(place))
+            return place - pattern.rarest;
+        if (takeLower)
+            lowerPlace = next(lowerPlace + 1, target);
+        else
+            upperPlace = next(upperPlace + 1, upper);
+    }
+    return nullptr;
+}
+
+size_t boundedLength(const char* field, size_t capacity) {
+    return strnlen(field, capacity);
+}
+
+}  // namespace
+
+PlainPattern preparePattern(const char* searchText, size_t length, bool matchCase) {
+    PlainPattern pattern;
+    pattern.matchCase = matchCase;
+    const char* start = searchText;
+    const char* end = searchText + length;
+    if (start < end && *start == '^') {
+        pattern.anchoredStart = true;
+        ++start;
+    }
+    if (start < end && end[-1] == '$') {
+        pattern.anchoredEnd = true;
+        --end;
+    }
+    pattern.bytes.assign(start, end);
+    if (!matchCase)
+        for (char& c : pattern.bytes)
+            c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
+    chooseScanBytes(pattern);
+    return pattern;
+}
+
+const char* findPattern(const char* text, size_t length, const PlainPattern& pattern) {
+    size_t n = pattern.bytes.size();
+    if (n == 0)
+        return pattern.matchCase ? text : nullptr;
+    if (n > length)
+        return nullptr;
+    return scanCandidates(text, length, pattern);
+}
+
+bool plainMatch(const char* text, size_t length, const PlainPattern& pattern) {
+    size_t n = pattern.bytes.size();
+    if (pattern.anchoredStart && pattern.anchoredEnd)
+        return length == n && equalAt(text, pattern);
+    if (pattern.anchoredStart)
+        return length >= n && equalAt(text, pattern);
+    if (pattern.anchoredEnd)
+        return length >= n && equalAt(text + (length - n), pattern);
+    return findPattern(text, length, pattern) != nullptr;
+}
+
+bool plainMatch(const char* text, const DistributeRule& rule) {
+    if (!text)
+        return false;
+    PlainPattern pattern = preparePattern(rule.searchText, boundedLength(rule.searchText, sizeof rule.searchText),
+                                          rule.matchCase != 0);
+    return plainMatch(text, strlen(text), pattern);
+}
+
+const char* caseFoldFind(const char* text, const char* pattern) {
+    if (!text || !pattern || !*text || !*pattern)
+        return nullptr;
+    PlainPattern prepared;
+    prepared.bytes = pattern;
+    for (char& c : prepared.bytes)
+        c = static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
+    chooseScanBytes(prepared);
+    return findPattern(text, strlen(text), prepared);
+}
+
+OnigRegex compileRuleRegex(const char* searchText, size_t length, std::string* error) {
+    if (!searchText)
+        return nullptr;
+    ensureRegexLibrary();
+    OnigRegex regex = nullptr;
+    OnigErrorInfo errorInfo{};
+    const OnigUChar* pattern = reinterpret_cast<const OnigUChar*>(searchText);
+    // Ruby syntax by name: the library's default syntax is its own since Oniguruma 6, and that
+    // accepts callouts and option letters Ruby refuses and reads \N and \O as kinds of dot.
+    int result = onig_new(&regex, pattern, pattern + length, ONIG_OPTION_NONE, ONIG_ENCODING_ASCII,
+                          ONIG_SYNTAX_RUBY, &errorInfo);
+    if (result != ONIG_NORMAL) {
+        OnigUChar message[ONIG_MAX_ERROR_MESSAGE_LEN];
+        onig_error_code_to_str(message, result, &errorInfo);
+        if (error)
+            *error = reinterpret_cast<const char*>(message);
+        if (regex)
+            onig_free(regex);
+        return nullptr;
+    }
+    return regex;
+}
+
+OnigRegex compileRuleRegex(const char* searchText) {
+    return searchText ? compileRuleRegex(searchText, strlen(searchText)) : nullptr;
+}
+
+void compileRules(RuleList& rules) {
+    for (DistributeRule& rule : rules) {
+        if (rule.regex) {
+            onig_free(rule.regex);
+            rule.regex = nullptr;
+        }
+        if (searchesByRegex(rule))
+            rule.regex = compileRuleRegex(rule.searchText, boundedLength(rule.searchText, sizeof rule.searchText));
+    }
+}
+
+void releaseRules(RuleList& rules) {
+    for (DistributeRule& rule : rules) {
+        if (rule.regex)
+            onig_free(rule.regex);
+        rule.regex = nullptr;
+    }
+}
+
+bool regexSearch(const char* text, size_t length, OnigRegex regex) {
+    if (!regex || !text)
+        return false;
+    const OnigUChar* start = reinterpret_cast<const OnigUChar*>(text);
+    const OnigUChar* end = start + length;
+    // Oniguruma bounds the retries of a match at one start place but not of the whole search,
+    // so an expression that backtracks at every place of a 64 KB message could take seconds;
+    // one that never backtracks but runs to the end of the text from every place, or that
+    // compares long back references, costs as much without a single retry.
+    OnigMatchParam* param = onig_new_match_param();
+    int result;
+    if (param) {
+        onig_initialize_match_param(param);
+        onig_set_retry_limit_in_search_of_match_param(param, kRegexRetryLimitInSearch);
+        onig_set_step_limit_in_search_of_match_param(param, kRegexStepLimitInSearch);
+        result = onig_search_with_param(regex, start, end, start, end, nullptr, ONIG_OPTION_NONE, param);
+        onig_free_match_param(param);
+    } else {
+        result = onig_search(regex, start, end, start, end, nullptr, ONIG_OPTION_NONE);
+    }
+    if (result >= 0)
+        return true;
+    if (result != ONIG_MISMATCH) {
+        OnigUChar message[ONIG_MAX_ERROR_MESSAGE_LEN];
+        onig_error_code_to_str(message, result);
+    }
+    return false;
+}
+
+PreparedRules prepareRules(const RuleList& rules) {
+    PreparedRules prepared;
+    prepared.rules.reserve(rules.size());
+    for (const DistributeRule& rule : rules) {
+        PreparedRule entry;
+        entry.searchTarget = rule.searchTarget;
+        entry.useRegex = rule.useRegex != 0;
+        entry.regex = rule.regex;
+        entry.pattern = preparePattern(rule.searchText, boundedLength(rule.searchText, sizeof rule.searchText),
+                                       rule.matchCase != 0);
+        if (rule.searchTarget == NamedHeader) {
+            std::string name(rule.headerName, boundedLength(rule.headerName, sizeof rule.headerName));
+            size_t slot = 0;
+            while (slot < prepared.headerNames.size() && prepared.headerNames[slot] != name)
+                ++slot;
+            if (slot == prepared.headerNames.size())
+                prepared.headerNames.push_back(name);
+            entry.headerSlot = slot;
+        }
+        prepared.rules.push_back(std::move(entry));
+    }
+    return prepared;
+}
+
+namespace {
+
+// Header values of one message, extracted when a rule first asks for them.
+class HeaderValues {
+public:
+    HeaderValues(const PreparedRules& rules, const char* text)
+        : names_(rules.headerNames), text_(text), state_(rules.headerNames.size(), Unknown),
+          values_(new char[rules.headerNames.size()][kHeaderValueSize]) {}
+
+    // The value for the slot with its length, or null when the message has no such field.
+    const char* value(size_t slot, size_t* length) {
+        if (state_[slot] == Unknown)
+            state_[slot] = extractHeaderValue(text_, names_[slot].c_str(), values_[slot]) ? Present : Absent;
+        if (state_[slot] == Absent)
+            return nullptr;
+        *length = strlen(values_[slot]);
+        return values_[slot];
+    }
+
+private:
+    enum State : unsigned char { Unknown, Present, Absent };
+    const std::vector<std::string>& names_;
+    const char* text_;
+    std::vector<State> state_;
+    std::unique_ptr<char[][kHeaderValueSize]> values_;
+};
+
+bool searchText(const char* text, size_t length, const PreparedRule& rule) {
+    if (rule.useRegex)
+        return regexSearch(text, length, rule.regex);
+    return plainMatch(text, length, rule.pattern);
+}
+
+}  // namespace
+
+int findMatchingRule(const PreparedRules& rules, const char* messageText) {
+    if (!messageText)
+        return -1;
+    size_t messageLength = strlen(messageText);
+    size_t headerLength = static_cast<size_t>(-1);
+    HeaderValues headers(rules, messageText);
+    for (size_t i = 0; i < rules.rules.size(); ++i) {
+        const PreparedRule& rule = rules.rules[i];
+        bool matched = false;
+        switch (rule.searchTarget) {
+        case WholeMessage:
+            matched = searchText(messageText, messageLength, rule);
+            break;
+        case HeaderBlock:
+            if (headerLength == static_cast<size_t>(-1))
+                headerLength = headerBlockEnd(messageText);
+            matched = searchText(messageText, headerLength, rule);
+            break;
+        case NamedHeader: {
+            size_t valueLength = 0;
+            const char* value = headers.value(rule.headerSlot, &valueLength);
+            matched = value && plainMatch(value, valueLength, rule.pattern);
+            break;
+        }
+        default:
+            break;
+        }
+        if (matched)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int findMatchingRule(const RuleList& rules, const char* messageText) {
+    return findMatchingRule(prepareRules(rules), messageText);
+}
+
+}  // namespace corvane
