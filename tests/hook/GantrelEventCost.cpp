@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "plugin/hostapi/StdcallBytes.h"
+#include "tests/hook/KeyInput.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
 #include "hook/HookExports.h"
@@ -41,15 +42,6 @@ struct Library {
 #include "hook/HookExports.h"
 #undef HOOK_EXPORT
 };
-
-INPUT key(WORD virtualKey, bool release) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
 
 // Sends the batch and retrieves messages until its last release arrives; seconds, or a
 // negative number when the input went missing.
@@ -112,8 +104,8 @@ int main(int argc, char** argv) {
 
     std::vector<INPUT> batch;
     for (UINT i = 0; i < presses; ++i) {
-        batch.push_back(key('A', false));
-        batch.push_back(key('A', true));
+        batch.push_back(keyInput('A', false));
+        batch.push_back(keyInput('A', true));
     }
     const double messages = 2.0 * presses;
     std::vector<double> perMessage[kSettings];

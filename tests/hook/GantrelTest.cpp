@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plugin/hostapi/StdcallBytes.h"
+#include "tests/hook/KeyInput.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
 #include "hook/HookExports.h"
@@ -97,16 +98,6 @@ HWND createChild(HWND parent) {
                            parent, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
-// One key event as the keyboard delivers it.
-INPUT key(WORD virtualKey, bool release) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
-
 void type(std::vector<INPUT> inputs) {
     const UINT events = static_cast<UINT>(inputs.size());
     EXPECT_EQ(events, SendInput(events, inputs.data(), sizeof(INPUT)));
@@ -115,11 +106,11 @@ void type(std::vector<INPUT> inputs) {
 
 // Alt held around presses of one key; extraPresses more key-downs make an auto-repeat.
 void typeWithAlt(WORD virtualKey, int extraPresses = 0) {
-    std::vector<INPUT> inputs{key(VK_MENU, false), key(virtualKey, false)};
+    std::vector<INPUT> inputs{keyInput(VK_MENU, false), keyInput(virtualKey, false)};
     for (int i = 0; i < extraPresses; ++i)
-        inputs.push_back(key(virtualKey, false));
-    inputs.push_back(key(virtualKey, true));
-    inputs.push_back(key(VK_MENU, true));
+        inputs.push_back(keyInput(virtualKey, false));
+    inputs.push_back(keyInput(virtualKey, true));
+    inputs.push_back(keyInput(VK_MENU, true));
     type(inputs);
 }
 
@@ -326,7 +317,7 @@ TEST_F(GantrelTest, ViewWindowSendsAltLToItsFolderAndSwallowsAltP) {
 
 TEST_F(GantrelTest, OtherKeysAndWindowsPassThrough) {
     focus(folder);
-    type({key('L', false), key('L', true)});
+    type({keyInput('L', false), keyInput('L', true)});
     EXPECT_EQ(1u, count(folder, WM_KEYDOWN, 'L'));
     EXPECT_EQ(1u, count(folder, WM_CHAR, 'l'));
     typeWithAlt('K');

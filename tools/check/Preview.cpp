@@ -100,6 +100,19 @@ std::string optionText(bool on) {
 
 }  // namespace
 
+FolderEntries listFolderEntries(const std::string& root, const std::string& folder, Findings& findings) {
+    FolderEntries out;
+    out.listing = readFolderListing(root, folder, findings);
+    for (const std::string& key : out.listing.keys)
+        out.names.push_back(folder + "\\" + key);
+    std::vector<const char*> names;
+    for (const std::string& name : out.names)
+        names.push_back(name.c_str());
+    out.unread = findUnreadEntries(out.listing.listRead ? out.listing.listText.c_str() : nullptr, names.data(),
+                                   names.size());
+    return out;
+}
+
 FolderListing readFolderListing(const std::string& root, const std::string& folder, Findings& findings) {
     FolderListing listing;
     std::string folderDir = root + folder;
@@ -221,15 +234,10 @@ PreviewResult previewFolder(const std::string& root, const std::string& folder, 
         result.tallies.push_back(tally);
     }
 
-    FolderListing listing = readFolderListing(root, folder, result.findings);
-    std::vector<std::string> entries;
-    for (const std::string& key : listing.keys)
-        entries.push_back(folder + "\\" + key);
-    std::vector<const char*> names;
-    for (const std::string& entry : entries)
-        names.push_back(entry.c_str());
-    std::vector<bool> unread =
-        findUnreadEntries(listing.listRead ? listing.listText.c_str() : nullptr, names.data(), names.size());
+    FolderEntries folderEntries = listFolderEntries(root, folder, result.findings);
+    const FolderListing& listing = folderEntries.listing;
+    const std::vector<std::string>& entries = folderEntries.names;
+    const std::vector<bool>& unread = folderEntries.unread;
 
     for (size_t m = 0; m < entries.size(); ++m) {
         MessageVerdict verdict;

@@ -32,6 +32,16 @@ struct FolderListing {
 
 FolderListing readFolderListing(const std::string& root, const std::string& folder, Findings& findings);
 
+// A folder's listing with the entry names a run is given ("folder\\key") and which of them
+// the list marks unread.
+struct FolderEntries {
+    FolderListing listing;
+    std::vector<std::string> names;
+    std::vector<bool> unread;
+};
+
+FolderEntries listFolderEntries(const std::string& root, const std::string& folder, Findings& findings);
+
 // Reads one message as the plug-in reads it (kMessageCap bytes, up to the first NUL); false,
 // with an unreadable finding, when it cannot. fileSize, when given, receives the bytes read,
 // one more than kMessageCap when the file is longer.

@@ -6,7 +6,6 @@
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/mailbox/MailboxPaths.h"
-#include "plugin/mailbox/UnreadIndex.h"
 #include "plugin/rules/RuleText.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"
@@ -49,15 +48,9 @@ struct ReadMessage {
 std::vector<ReadMessage> readFolder(const std::string& root, const std::string& folder, bool takeUnread,
                                     SuggestResult& result) {
     std::vector<ReadMessage> out;
-    FolderListing listing = readFolderListing(root, folder, result.findings);
-    std::vector<std::string> entries;
-    for (const std::string& key : listing.keys)
-        entries.push_back(folder + "\\" + key);
-    std::vector<const char*> names;
-    for (const std::string& entry : entries)
-        names.push_back(entry.c_str());
-    std::vector<bool> unread =
-        findUnreadEntries(listing.listRead ? listing.listText.c_str() : nullptr, names.data(), names.size());
+    FolderEntries listed = listFolderEntries(root, folder, result.findings);
+    const std::vector<std::string>& entries = listed.names;
+    const std::vector<bool>& unread = listed.unread;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (unread[i] && !takeUnread)
             continue;
