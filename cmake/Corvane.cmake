@@ -70,3 +70,15 @@ function(corvane_win_sources)
     target_sources(corvane_win PRIVATE ${ARGN})
   endif()
 endfunction()
+
+# The optimised DLLs are stripped as soon as they are linked: the files the tests run are the
+# very bytes the release package ships. An unstripped copy in unstripped/ keeps the symbols
+# that the hook library's audit reads.
+function(corvane_strip_release module)
+  if(WIN32 AND CMAKE_BUILD_TYPE STREQUAL "Release")
+    add_custom_command(TARGET ${module} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${module}>
+        ${CMAKE_BINARY_DIR}/unstripped/$<TARGET_FILE_NAME:${module}>
+      COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:${module}>)
+  endif()
+endfunction()

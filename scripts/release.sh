@@ -7,7 +7,7 @@ bash scripts/setup.sh >/dev/null
 bash scripts/build.sh win32 >/dev/null
 stage=build/release/corvane-1.1.1
 rm -rf build/release && mkdir -p "$stage/licenses"
-# The DLLs as built (the linker strips them): the very files the win32 tests run.
+# The DLLs as built (stripped once linked): the very files the win32 tests run.
 cp build/win32/bin/corvane.dll build/win32/bin/gantrel.dll "$stage/"
 to_sjis_crlf() { sed 's/\r$//; s/$/\r/' "$1" | iconv -f UTF-8 -t CP932 > "$2"; }
 to_sjis_crlf docs/readme-ja.txt "$stage/readme.txt"
