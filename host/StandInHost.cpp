@@ -1,5 +1,7 @@
 #include "host/StandInHost.h"
 
+#include "host/KeyInput.h"
+
 namespace standin {
 
 namespace {
@@ -261,15 +263,6 @@ void StandInHost::pumpFor(DWORD milliseconds) {
 }
 
 namespace {
-
-INPUT keyInput(WORD virtualKey, bool release) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
-    return input;
-}
 
 bool sendInputs(std::vector<INPUT> inputs) {
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));

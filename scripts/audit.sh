@@ -3,7 +3,7 @@
 #   audit.sh exports FILE NAME...   the module exports exactly these names
 #   audit.sh imports FILE [NAME...] the module imports Windows system DLLs only, these names among them
 set -euo pipefail
-objdump=i686-w64-mingw32-objdump
+objdump=${OBJDUMP:-i686-w64-mingw32-objdump}  # another build passes its own
 mode=$1 file=$2
 shift 2
 case $mode in

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "plugin/hostapi/StdcallBytes.h"
-#include "tests/hook/KeyInput.h"
+#include "host/KeyInput.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
 #include "hook/HookExports.h"
