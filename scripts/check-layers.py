@@ -12,6 +12,7 @@ LAYERS = [
     ['mailbox'],
     ['rules'],
     ['binding'],
+    ['run'],
     ['distribute', 'undo', 'ui'],
     ['entry'],
 ]

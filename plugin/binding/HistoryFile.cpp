@@ -35,13 +35,16 @@ bool writeAll(HANDLE file, const std::string& bytes) {
 }  // namespace
 
 bool writeHistory(const FolderContext& context, const MoveList& moves) {
-    PathBuffer path, tempPath;
-    if (!accountFilePath(context, kHistoryFileName, path) || !accountFilePath(context, kHistoryTempName, tempPath))
-        return false;
     const char* source = hostApi().APAFolderGetCurrentFolder(context.folderWindow);
     if (!source)
         source = "";
-    std::string bytes = formatHistory(source, classifyFolderPath(source) == Trash, moves.text);
+    return replaceHistory(context, formatHistory(source, classifyFolderPath(source) == Trash, moves.text));
+}
+
+bool replaceHistory(const FolderContext& context, const std::string& bytes) {
+    PathBuffer path, tempPath;
+    if (!accountFilePath(context, kHistoryFileName, path) || !accountFilePath(context, kHistoryTempName, tempPath))
+        return false;
     {
         UniqueFile file(CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "plugin/binding/FolderRegistry.h"
 #include "plugin/mailbox/History.h"
 
@@ -17,6 +19,9 @@ extern const char kHistoryFileName[];
 // put in its place in one step, so a failed write leaves the previous record whole. Returns
 // false when nothing was replaced; nothing is reported.
 bool writeHistory(const FolderContext& context, const MoveList& moves);
+
+// Replaces the account's history file with bytes, in the same way.
+bool replaceHistory(const FolderContext& context, const std::string& bytes);
 
 // The number of moves recorded in the history file of the window's account, or -1 when the
 // file cannot be opened, -2 when the folder of its first line no longer exists, 0 when it has

@@ -4,7 +4,6 @@
 #include "plugin/distribute/DistributeDialog.h"
 #include "plugin/entry/Plugin.h"
 #include "plugin/hostapi/HostApi.h"
-#include "plugin/resources/resource.h"
 #include "plugin/undo/UndoDialog.h"
 
 namespace corvane {
@@ -13,7 +12,7 @@ namespace {
 
 // The frame both commands share: nothing while the host is busy; otherwise the command's
 // progress dialog, modal over the folder window, for as long as the command's lock is held.
-void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, DLGPROC procedure) {
+void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, void (*command)(HINSTANCE, HWND)) {
     PluginState& state = pluginState();
     if (!hostApi().module || !state.locksCreated)
         return;
@@ -22,18 +21,18 @@ void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, DLGPROC procedure) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     EnterCriticalSection(&lock);
-    DialogBoxParamA(state.instance, MAKEINTRESOURCEA(IDD_PROGRESS), folderWindow, procedure, 0);
+    command(state.instance, folderWindow);
     LeaveCriticalSection(&lock);
 }
 
 }  // namespace
 
 void WINAPI onDistributeCommand(HWND folderWindow, LPARAM) {
-    guarded([folderWindow] { runCommand(folderWindow, pluginState().distributeLock, DistributeDialogProc); });
+    guarded([folderWindow] { runCommand(folderWindow, pluginState().distributeLock, runDistribute); });
 }
 
 void WINAPI onUndoCommand(HWND folderWindow, LPARAM) {
-    guarded([folderWindow] { runCommand(folderWindow, pluginState().undoLock, UndoDialogProc); });
+    guarded([folderWindow] { runCommand(folderWindow, pluginState().undoLock, runUndo); });
 }
 
 }  // namespace corvane

@@ -1,14 +1,6 @@
 #include "plugin/undo/UndoWorker.h"
 
-#include <commctrl.h>
-
-#include <string>
-
-#include "plugin/binding/MessageReading.h"
-#include "plugin/common/TimerResolution.h"
-#include "plugin/mailbox/History.h"
 #include "plugin/mailbox/MailboxPaths.h"
-#include "plugin/resources/resource.h"
 
 namespace corvane {
 
@@ -30,56 +22,39 @@ std::string addressOf(const HistoryMove& move) {
     return fitsPath(address) ? address : std::string();
 }
 
-void moveBack(HWND dialog, const HistoryRecord& record) {
-    const char* folder = classifyFolderPath(record.sourceFolder.c_str()) == Trash ? nullptr : record.sourceFolder.c_str();
-    TimerResolution fineTimer;
-    for (const HistoryMove& move : record.moves) {
-        // A record the host could not be given whole is not moved, and counts as not restored.
-        std::string address = addressOf(move);
-        SendMessageA(dialog, WM_UNDO_MOVEBACK, reinterpret_cast<WPARAM>(address.empty() ? nullptr : address.c_str()),
-                     reinterpret_cast<LPARAM>(folder));
-        SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_STEPIT, 0, 0);
-        Sleep(1);
-    }
-}
-
-void runUndo(HWND dialog) {
-    ShowWindow(dialog, SW_HIDE);
-    int count = 0;
-    BYTE goAhead = 1;
-    SendMessageA(dialog, WM_UNDO_COUNT, reinterpret_cast<WPARAM>(&count), reinterpret_cast<LPARAM>(&goAhead));
-    if (!goAhead)
-        return;
-    ShowWindow(dialog, SW_SHOW);
-    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(count)));
-    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(count), 0);
-    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETSTEP, static_cast<WPARAM>(-1), 0);
-    char* text = nullptr;
-    SendMessageA(dialog, WM_UNDO_LOADHISTORY, reinterpret_cast<WPARAM>(&text), 0);
-    if (!text)
-        return;
-    HistoryRecord record;
-    try {
-        record = parseHistoryText(text);
-    } catch (...) {
-        freeText(text);
-        throw;
-    }
-    freeText(text);
-    // A source folder that no path can hold cannot be the one the messages came from.
-    if (!record.ok || !fitsPath(record.sourceFolder))
-        return;
-    moveBack(dialog, record);
-}
-
 }  // namespace
 
-void undoWorker(HWND dialog) {
-    try {
-        runUndo(dialog);
-    } catch (...) {
+void UndoRun::moveRecords(RunWorker& worker) {
+    const char* folder = classifyFolderPath(record_.sourceFolder.c_str()) == Trash ? nullptr : record_.sourceFolder.c_str();
+    worker.raiseTimerResolution();
+    for (size_t i = 0; i < record_.moves.size(); ++i) {
+        // Only a close of the dialog cancels an undo; the records not tried stay in the history.
+        if (worker.cancelled())
+            break;
+        // A record the host could not be given whole is not moved, and counts as not restored.
+        std::string address = addressOf(record_.moves[i]);
+        worker.ask(WM_UNDO_MOVEBACK, [&] {
+            moveBack(address, folder);
+            tried_ = i + 1;
+        });
+        worker.stepProgress();
     }
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+void UndoRun::work(RunWorker& worker) {
+    worker.showDialog(false);
+    int count = 0;
+    bool goAhead = false;
+    worker.ask(WM_UNDO_COUNT, [&] { goAhead = countAndConfirm(count); });
+    if (!goAhead)
+        return;
+    worker.showDialog(true);
+    worker.setProgress(static_cast<size_t>(count), static_cast<size_t>(count), -1);
+    worker.ask(WM_UNDO_LOADHISTORY, [this] { loadHistory(); });
+    // A source folder that no path can hold cannot be the one the messages came from.
+    if (!record_.ok || !fitsPath(record_.sourceFolder))
+        return;
+    moveRecords(worker);
 }
 
 }  // namespace corvane
