@@ -14,11 +14,13 @@
 namespace corvane {
 
 const char kHistoryFileName[] = "corvane.his";
+const char kIdentityFileName[] = "corvane.hid";
 
 namespace {
 
-// Same length as the history file's name, so it fits wherever that does.
+// Same length as the history file's name, so they fit wherever that does.
 const char kHistoryTempName[] = "corvane.tmp";
+const char kIdentityTempName[] = "corvane.tid";
 
 bool writeAll(HANDLE file, const std::string& bytes) {
     size_t done = 0;
@@ -32,18 +34,10 @@ bool writeAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
-}  // namespace
-
-bool writeHistory(const FolderContext& context, const MoveList& moves) {
-    const char* source = hostApi().APAFolderGetCurrentFolder(context.folderWindow);
-    if (!source)
-        source = "";
-    return replaceHistory(context, formatHistory(source, classifyFolderPath(source) == Trash, moves.text));
-}
-
-bool replaceHistory(const FolderContext& context, const std::string& bytes) {
+// Writes bytes beside the account file name and puts them in its place in one step.
+bool replaceAccountFile(const FolderContext& context, const char* name, const char* tempName, const std::string& bytes) {
     PathBuffer path, tempPath;
-    if (!accountFilePath(context, kHistoryFileName, path) || !accountFilePath(context, kHistoryTempName, tempPath))
+    if (!accountFilePath(context, name, path) || !accountFilePath(context, tempName, tempPath))
         return false;
     {
         UniqueFile file(CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -62,6 +56,60 @@ bool replaceHistory(const FolderContext& context, const std::string& bytes) {
     return true;
 }
 
+void deleteAccountFile(const FolderContext& context, const char* name) {
+    PathBuffer path;
+    if (accountFilePath(context, name, path))
+        DeleteFileA(path);
+}
+
+}  // namespace
+
+bool writeHistory(const FolderContext& context, const MoveList& moves, const std::vector<MessageIdentity>& identities) {
+    const char* source = hostApi().APAFolderGetCurrentFolder(context.folderWindow);
+    if (!source)
+        source = "";
+    std::string bytes = formatHistory(source, classifyFolderPath(source) == Trash, moves.text);
+    return replaceHistory(context, bytes, identities, parseHistoryText(bytes.c_str()).moves.size());
+}
+
+bool replaceHistory(const FolderContext& context, const std::string& bytes, const std::vector<MessageIdentity>& identities,
+                    size_t moveCount) {
+    bool companion = !identities.empty() && identities.size() == moveCount &&
+                     replaceAccountFile(context, kIdentityFileName, kIdentityTempName, formatIdentities(bytes, identities));
+    if (!companion)
+        deleteAccountFile(context, kIdentityFileName);
+    return replaceAccountFile(context, kHistoryFileName, kHistoryTempName, bytes);
+}
+
+bool loadHistory(const FolderContext& context, HistoryRecord& record, std::vector<MessageIdentity>& identities) {
+    identities.clear();
+    PathBuffer path, companionPath;
+    if (!accountFilePath(context, kHistoryFileName, path) || !accountFilePath(context, kIdentityFileName, companionPath))
+        return false;
+    size_t length = 0;
+    char* text = readWholeFile(path, nullptr, false, &length);
+    if (!text)
+        return false;
+    size_t companionLength = 0;
+    char* companion = readWholeFile(companionPath, nullptr, false, &companionLength);
+    try {
+        record = parseHistoryText(text);
+        if (companion)
+            parseIdentities(companion, companionLength, text, length, record.moves.size(), identities);
+    } catch (...) {
+        freeText(companion);
+        freeText(text);
+        throw;
+    }
+    freeText(companion);
+    freeText(text);
+    return true;
+}
+
+void deleteHistory(const FolderContext& context) {
+    deleteAccountFile(context, kHistoryFileName);
+    deleteAccountFile(context, kIdentityFileName);
+}
 int countHistory(HWND folderWindow) {
     PathBuffer path;
     if (!formatBuffer(path, "%s%s", hostApi().APAGetAccount(folderWindow), kHistoryFileName))

@@ -17,19 +17,23 @@ constexpr ULONGLONG kLargestWholeFile = 0x7FFFFFF0;
 
 }  // namespace
 
-char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length) {
+char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length, uint64_t* fileSize) {
     if (length)
         *length = 0;
+    if (fileSize)
+        *fileSize = 0;
     if (!path)
         return nullptr;
     UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return nullptr;
-    LARGE_INTEGER fileSize;
-    if (!GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart < 0)
+    LARGE_INTEGER trueSize;
+    if (!GetFileSizeEx(file.get(), &trueSize) || trueSize.QuadPart < 0)
         return nullptr;
-    ULONGLONG size = static_cast<ULONGLONG>(fileSize.QuadPart);
+    ULONGLONG size = static_cast<ULONGLONG>(trueSize.QuadPart);
+    if (fileSize)
+        *fileSize = size;
     if ((cap || buffer) && size > kMessageReadCap)
         size = kMessageReadCap;
     if (size > kLargestWholeFile)
@@ -81,11 +85,11 @@ char* readMessageList(HWND folderWindow) {
     return readWholeFile(path, nullptr, false);
 }
 
-bool readMessage(FolderContext& context, const char* entryName) {
+bool readMessage(FolderContext& context, const char* entryName, size_t* length, uint64_t* fileSize) {
     PathBuffer path;
     if (!context.workBuffer || !messageFilePath(entryName, path))
         return false;
-    return readWholeFile(path, context.workBuffer, true) != nullptr;
+    return readWholeFile(path, context.workBuffer, true, length, fileSize) != nullptr;
 }
 
 }  // namespace corvane

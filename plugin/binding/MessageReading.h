@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,8 @@ constexpr size_t kWorkBufferSize = kMessageReadCap + 1;
 // caller frees with freeText. With cap, at most kMessageReadCap bytes are read. Returns null
 // when the file cannot be opened or sized, the allocation fails or fewer bytes arrive than
 // asked; a read call that fails outright gives an empty text. length, when given, receives
-// the number of bytes read.
-char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length = nullptr);
+// the number of bytes read, and fileSize the file's true size.
+char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length = nullptr, uint64_t* fileSize = nullptr);
 void freeText(char* text);
 
 // The entry names the host reports as selected in the folder window, in its order. A name
@@ -42,7 +43,7 @@ void collectSelectedEntries(HWND folderWindow, SelectedEntries& out);
 char* readMessageList(HWND folderWindow);
 
 // Reads the entry's message file, capped, into the context's work buffer; false when there is
-// no buffer or the file cannot be read.
-bool readMessage(FolderContext& context, const char* entryName);
+// no buffer or the file cannot be read. length and fileSize as for readWholeFile.
+bool readMessage(FolderContext& context, const char* entryName, size_t* length = nullptr, uint64_t* fileSize = nullptr);
 
 }  // namespace corvane

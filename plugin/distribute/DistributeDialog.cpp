@@ -45,10 +45,29 @@ bool DistributeRun::prepare(HWND dialog) {
     return true;
 }
 
-// The entry is recorded before the host gets it, so that no move goes unrecorded.
-void DistributeRun::moveMail(const std::string& entry, const DistributeRule& rule) {
+namespace {
+
+// Whether the entry's key names a message in the destination already, so that the host must
+// give the moved message another key there. A path too long to look at counts as taken: the
+// undo then looks for the message by its identity.
+bool keyTakenIn(const DistributeRule& rule, const std::string& entry) {
+    const char* key = lastPathComponent(entry.c_str());
+    if (rule.destIsTrash || !key)
+        return false;
+    PathBuffer path;
+    std::string target = std::string(rule.destFolder) + "\\" + key;
+    return !messageFilePath(target.c_str(), path) || GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+// The entry is recorded before the host gets it, so that no move goes unrecorded; whether its
+// key is taken is looked at just before the host moves it.
+void DistributeRun::moveMail(const std::string& entry, const DistributeRule& rule, MessageIdentity& identity) {
+    identity.keyTaken = keyTakenIn(rule, entry);
     try {
         moves_.appendMove(entry.c_str(), rule.destFolder);
+        identities_.push_back(identity);
     } catch (const std::bad_alloc&) {
         outOfMemory_ = true;
         return;
@@ -65,7 +84,7 @@ void DistributeRun::copyCurrentFolder() {
 
 void DistributeRun::writeRunHistory() {
     historyTried_ = true;
-    writeHistory(*context_, moves_);
+    writeHistory(*context_, moves_, identities_);
 }
 
 // A worker that was terminated released nothing: the record keeps nothing of the dead run.

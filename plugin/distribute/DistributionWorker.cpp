@@ -39,11 +39,17 @@ void DistributeRun::sortMessages(RunWorker& worker) {
             break;
         const std::string& entry = entries_.names[i];
         if (context.unreadMail || !unread[i]) {
-            int match = readMessage(context, entry.c_str()) ? findMatchingRule(prepared, context.workBuffer) : -1;
+            size_t length = 0;
+            uint64_t size = 0;
+            int match = readMessage(context, entry.c_str(), &length, &size)
+                            ? findMatchingRule(prepared, context.workBuffer)
+                            : -1;
             if (match >= 0) {
                 const DistributeRule& rule = context.rules[static_cast<size_t>(match)];
-                if (compareNoCase(rule.destFolder, currentFolder_) != 0)
-                    worker.ask(WM_DIST_MOVEMAIL, [&] { moveMail(entry, rule); });
+                if (compareNoCase(rule.destFolder, currentFolder_) != 0) {
+                    MessageIdentity identity = identityOf(context.workBuffer, length, size, false);
+                    worker.ask(WM_DIST_MOVEMAIL, [&] { moveMail(entry, rule, identity); });
+                }
             }
         }
         worker.stepProgress();

@@ -7,6 +7,7 @@
 #include "plugin/binding/FolderRegistry.h"
 #include "plugin/binding/MessageReading.h"
 #include "plugin/mailbox/History.h"
+#include "plugin/mailbox/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"
 
 namespace corvane {
@@ -35,7 +36,7 @@ public:
 private:
     void sortMessages(RunWorker& worker);
     // Window thread.
-    void moveMail(const std::string& entry, const DistributeRule& rule);
+    void moveMail(const std::string& entry, const DistributeRule& rule, MessageIdentity& identity);
     void copyCurrentFolder();
     void writeRunHistory();
 
@@ -46,6 +47,7 @@ private:
     char* listText_ = nullptr;
     PathBuffer currentFolder_ = {};
     MoveList moves_;
+    std::vector<MessageIdentity> identities_;  // one per move
     bool outOfMemory_ = false;
     bool historyTried_ = false;
 };

@@ -2,8 +2,6 @@
 
 #include "plugin/binding/FolderRegistry.h"
 #include "plugin/binding/HistoryFile.h"
-#include "plugin/binding/MessageReading.h"
-#include "plugin/binding/RulesFile.h"
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
@@ -58,19 +56,7 @@ bool UndoRun::countAndConfirm(int& count) {
 }
 
 void UndoRun::loadHistory() {
-    PathBuffer path;
-    if (!accountFilePath(*context_, kHistoryFileName, path))
-        return;
-    char* text = readWholeFile(path, nullptr, false);
-    if (!text)
-        return;
-    try {
-        record_ = parseHistoryText(text);
-    } catch (...) {
-        freeText(text);
-        throw;
-    }
-    freeText(text);
+    corvane::loadHistory(*context_, record_, identities_);
 }
 
 void UndoRun::moveBack(const std::string& address, const char* folder) {
@@ -86,12 +72,13 @@ void UndoRun::settleHistory() {
     if (restoredCount_ <= 0)
         return;
     if (tried_ < record_.moves.size()) {
-        replaceHistory(*context_, formatHistoryFrom(record_, tried_));
+        std::vector<MessageIdentity> untried;
+        if (!identities_.empty())
+            untried.assign(identities_.begin() + static_cast<std::ptrdiff_t>(tried_), identities_.end());
+        replaceHistory(*context_, formatHistoryFrom(record_, tried_), untried, record_.moves.size() - tried_);
         return;
     }
-    PathBuffer path;
-    if (accountFilePath(*context_, kHistoryFileName, path))
-        DeleteFileA(path);
+    deleteHistory(*context_);
 }
 
 const char* UndoRun::forcedEndText() const {

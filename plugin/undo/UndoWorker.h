@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "plugin/binding/FolderRegistry.h"
 #include "plugin/mailbox/History.h"
+#include "plugin/mailbox/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"
 
 namespace corvane {
@@ -29,6 +31,7 @@ public:
 
 private:
     void moveRecords(RunWorker& worker);
+    std::string addressOf(size_t record) const;
     // Window thread.
     bool countAndConfirm(int& count);
     void loadHistory();
@@ -40,6 +43,7 @@ private:
     int restoredCount_ = -1;
     int failedCount_ = 0;
     HistoryRecord record_;
+    std::vector<MessageIdentity> identities_;  // one per move, or none for a history without them
     size_t tried_ = 0;  // records handed back so far, in order
 };
 
