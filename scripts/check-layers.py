@@ -11,8 +11,10 @@ LAYERS = [
     ['hostapi'],
     ['mailbox'],
     ['rules'],
-    ['binding'],
-    ['distribute', 'undo', 'ui'],
+    ['learning'],
+    ['folders'],
+    ['run'],
+    ['distribute', 'undo', 'settings'],
     ['entry'],
 ]
 
