@@ -14,7 +14,7 @@ namespace corvane {
 
 // A folder window's record: its account's rules and options (what the rules file holds), the
 // window, and the buffer of the distribution that runs in it.
-struct FolderContext : AccountRules {
+struct FolderContext : AccountSettings {
     HWND folderWindow = nullptr;
     char* workBuffer = nullptr;  // the running distribution's message buffer, else none
 };

@@ -48,7 +48,7 @@ bool ruleStorable(const DistributeRule& rule) {
            survivesCodePage(rule.destFolder);
 }
 
-void loadRules(AccountRules& context) {
+void loadRules(AccountSettings& context) {
     PathBuffer path;
     if (!accountFilePath(context.accountDir, kRulesFile, path))
         return;
@@ -72,7 +72,7 @@ void loadRules(AccountRules& context) {
     }
 }
 
-void saveRules(const AccountRules& context) {
+void saveRules(const AccountSettings& context) {
     PathBuffer path;
     if (!accountFilePath(context.accountDir, kRulesFile, path))
         return;
@@ -95,7 +95,7 @@ void saveRules(const AccountRules& context) {
     WritePrivateProfileStringA(kGenericSection, "reportresult", context.reportResult ? "1" : "0", path);
 }
 
-void deleteRuleKeys(const AccountRules* context, int first, int last) {
+void deleteRuleKeys(const AccountSettings* context, int first, int last) {
     if (!context || last < first)
         return;
     PathBuffer path;

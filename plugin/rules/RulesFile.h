@@ -10,7 +10,7 @@ namespace corvane {
 
 // An account's rules and its two options as the rules file holds them, and the account
 // directory the file lives in.
-struct AccountRules {
+struct AccountSettings {
     RuleList rules;         // evaluation order
     int32_t ruleCount = 0;  // always rules.size()
     bool unreadMail = false;
@@ -33,13 +33,13 @@ struct AccountRules {
 
 // Reads the options, then the rules, appending them to the list. Reading stops at
 // the first missing, empty or unreadable rule key; options the file lacks keep their value.
-void loadRules(AccountRules& account);
+void loadRules(AccountSettings& account);
 
 // Writes rules 1 .. ruleCount, then both options. Keys above ruleCount are left alone.
-void saveRules(const AccountRules& account);
+void saveRules(const AccountSettings& account);
 
 // Deletes the keys "rule<first>" .. "rule<last>"; nothing without an account or when last < first.
-void deleteRuleKeys(const AccountRules* account, int first, int last);
+void deleteRuleKeys(const AccountSettings* account, int first, int last);
 
 // Whether the rule can be written to the file and read back as itself: its text form fits
 // and splits back whole, and its texts survive the system code page, through which the

@@ -29,7 +29,7 @@ protected:
         loadRules(context);
     }
 
-    AccountRules context;
+    AccountSettings context;
     std::string iniPath;
 };
 
