@@ -4,7 +4,8 @@
 #   gantrel-audit.sh OBJDUMP STRIP exports FILE NAME...      exports exactly these names
 #   gantrel-audit.sh OBJDUMP STRIP imports FILE DLL!NAME...  imports exactly these functions
 #   gantrel-audit.sh OBJDUMP STRIP sections FILE NAME...     no section but these (stripped),
-#                                                            no TLS, no static constructors
+#                                                            those marked +NAME present, no TLS,
+#                                                            no static constructors
 #   gantrel-audit.sh OBJDUMP STRIP size FILE BYTES           stripped, smaller than BYTES
 set -euo pipefail
 objdump=$1 strip=$2 mode=$3 file=$4
@@ -49,9 +50,14 @@ case $mode in
       echo "$name: has a TLS directory"
       exit 1
     fi
-    unexpected=$(comm -23 <(echo "$actual") <(printf '%s\n' "$@" | sort))
+    unexpected=$(comm -23 <(echo "$actual") <(printf '%s\n' "${@#+}" | sort))
     if [ -n "$unexpected" ]; then
       echo "$name: unexpected sections:" $unexpected
+      exit 1
+    fi
+    missing=$(comm -13 <(echo "$actual") <(printf '%s\n' "$@" | sed -n 's/^+//p' | sort))
+    if [ -n "$missing" ]; then
+      echo "$name: lacks sections:" $missing
       exit 1
     fi
     # The linker gathers static constructors between these two symbols, after a -1 and before
