@@ -62,7 +62,9 @@ case $mode in
     fi
     # The linker gathers static constructors between these two symbols, after a -1 and before
     # a 0; nothing else there means that no code was meant to run at start-up.
-    symbol() { $objdump -t "${GANTREL_SYMBOLS:-$file}" | awk -v s="$1" '$NF == s {print $(NF-1); exit}'; }
+    # awk reads to the end: leaving early would end objdump by SIGPIPE, which pipefail turns
+    # into a failure of the whole check whenever the table outgrows the pipe.
+    symbol() { $objdump -t "${GANTREL_SYMBOLS:-$file}" | awk -v s="$1" '$NF == s && !n++ {print $(NF-1)}'; }
     ctors=$(symbol ___CTOR_LIST__) dtors=$(symbol ___DTOR_LIST__)
     if [ -z "$ctors" ] || [ -z "$dtors" ]; then
       echo "$name: no symbol table to look for static constructors in"
