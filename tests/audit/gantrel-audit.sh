@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Audit of one build of the hook library, which the system maps into every process of the
-# desktop. The tools come from the build's own toolchain, so each build checks its own file.
+# Audit of one build of the hook library, which runs inside the host's process and so must bring
+# nothing of its own to start. The tools come from the build's own toolchain, so each build
+# checks its own file.
 #   gantrel-audit.sh OBJDUMP STRIP exports FILE NAME...      exports exactly these names
 #   gantrel-audit.sh OBJDUMP STRIP imports FILE DLL!NAME...  imports exactly these functions
 #   gantrel-audit.sh OBJDUMP STRIP sections FILE NAME...     no section but these (stripped),

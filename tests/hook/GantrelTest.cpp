@@ -231,7 +231,7 @@ TEST_F(GantrelTest, ListGrowsAndKeepsItsOrder) {
     EXPECT_EQ(Ids{32825}, arrived(stranger, WM_COMMAND));
 }
 
-// As in every other process of the desktop: hooks installed, nobody registered.
+// Hooks installed, nobody registered: as in the host before its first window opens.
 TEST_F(GantrelTest, EmptyListOnlyPassesEventsOn) {
     EXPECT_EQ(1, removeHookWnd(folder));
     EXPECT_EQ(0, removeHookWnd(view));
