@@ -11,6 +11,7 @@ LAYERS = [
     ['hostapi'],
     ['mailbox'],
     ['rules'],
+    ['learning'],
     ['binding'],
     ['distribute', 'undo', 'ui'],
     ['entry'],

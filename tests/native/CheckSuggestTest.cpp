@@ -14,7 +14,7 @@
 #include "plugin/rules/RuleText.h"
 #include "tools/check/CheckCommand.h"
 #include "tools/check/Preview.h"
-#include "tools/check/RuleLearning.h"
+#include "plugin/learning/RuleLearning.h"
 #include "tools/check/Suggest.h"
 #include "tools/sample/SampleMailbox.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tools/check/Findings.h"
-#include "tools/check/RuleLearning.h"
+#include "plugin/learning/RuleLearning.h"
 
 namespace corvane {
 

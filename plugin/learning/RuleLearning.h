@@ -1,13 +1,16 @@
 // Rules learnt from how the user already filed mail: for every folder the fewest rules in the
 // plug-in's own vocabulary that take its messages and no message filed elsewhere. Works on
 // message texts in memory, matched with the plug-in's matching on the raw bytes (encoded
-// words stay encoded). Platform-free.
+// words stay encoded). The core of corvane-check suggest and of the plug-in's learning dialog.
+// Platform-free.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
+#include "plugin/learning/LearnCandidates.h"
+#include "plugin/learning/LearnMonitor.h"
 #include "plugin/rules/DistributeRule.h"
 
 namespace corvane {
@@ -50,6 +53,7 @@ struct FolderLearning {
 struct Learning {
     std::vector<SuggestedRule> rules;  // in the order they are to run, after the existing ones
     std::vector<FolderLearning> folders;
+    bool cancelled = false;  // the monitor stopped the work: folders after the last one learnt have no rules
 };
 
 // The most candidate rules tried for one folder, each run over every message: what bounds the
@@ -59,20 +63,6 @@ constexpr size_t kMostCandidatesPerFolder = 1000;
 // Named-header rules first; a header-block line, then a body line (a whole-message rule), only
 // for what no rule before separates. Every rule takes no message of another folder, nor one that
 // must stay, that the existing rules leave undecided; a greedy cover keeps them few.
-Learning learnRules(const LearnInput& input);
-
-// The header fields a learnt rule may name.
-extern const char* const kLearnedHeaders[];
-extern const size_t kLearnedHeaderCount;
-
-// Candidate texts the learner draws from one header value (exposed for tests): addresses,
-// domains, list identifiers, subject tags with their numbers cut off, the subject's first word.
-// Shift-JIS aware; texts that the plain pattern form cannot hold (a leading "^" or trailing
-// "$", control bytes) are left out.
-std::vector<std::string> candidateTexts(const char* headerName, const std::string& value);
-
-// Whether a case-folded search of text could find bytes that are not the text: a double-byte
-// Shift-JIS character whose second byte is an ASCII letter.
-bool caseMatters(const std::string& text);
+Learning learnRules(const LearnInput& input, LearnMonitor* monitor = nullptr);
 
 }  // namespace corvane
