@@ -9,9 +9,14 @@
 
 namespace corvane {
 
-// List headers name a stream best, the subject least.
-const char* const kLearnedHeaders[kLearnedHeaderCount] = {"List-Id:", "X-ML-Name:", "X-Mailing-List:", "Sender:", "From:",
-                                       "To:",      "Cc:",        "Delivered-To:",   "Subject:"};
+// List headers name a stream best, then who sends it, then to whom; the subject least.
+const char* const kLearnedHeaders[kLearnedHeaderCount] = {
+    "List-Id:",    "X-ML-Name:", "X-Mailing-List:", "List-Post:",   "Sender:", "From:",
+    "Reply-To:", "Return-Path:", "To:",             "Cc:", "Delivered-To:", "Subject:"};
+
+bool isAddressSlot(size_t slot) {
+    return slot >= 3 && slot < kSubjectSlot;
+}
 
 namespace {
 
@@ -126,6 +131,52 @@ std::string subjectTagText(const std::string& tag) {
     return tag.substr(0, 1) + inner.substr(0, end);
 }
 
+bool hasDoubleByte(const std::string& text) {
+    for (unsigned char c : text)
+        if (isSjisLeadByte(c))
+            return true;
+    return false;
+}
+
+// A word a subject phrase may hold: letters, digits and "-'.,!?&" but not digits alone.
+bool phraseWord(const std::string& word) {
+    bool letter = false;
+    for (unsigned char c : word) {
+        if (isLetter(c))
+            letter = true;
+        else if (!(c >= '0' && c <= '9') && !strchr("-'.,!?&", c))
+            return false;
+    }
+    return letter;
+}
+
+// The subject's opening phrase: a leading encoded word or Japanese text whole; else its first
+// two and three words.
+void openingPhrases(const std::string& rest, std::vector<std::string>& out) {
+    std::string first = rest.substr(0, findSjis(rest, ' '));
+    if (first.compare(0, 2, "=?") == 0 || hasDoubleByte(first)) {
+        if (first.size() >= 4)
+            addText(out, first);
+        return;
+    }
+    std::string phrase;
+    size_t start = 0;
+    for (int words = 0; words < 3 && start < rest.size(); ++words) {
+        size_t end = rest.find(' ', start);
+        std::string word = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!phraseWord(word))
+            return;
+        phrase += (phrase.empty() ? "" : " ") + word;
+        if (words > 0 && phrase.size() >= 6)
+            addText(out, phrase);
+        if (end == std::string::npos)
+            return;
+        start = end + 1;
+        while (start < rest.size() && rest[start] == ' ')
+            ++start;
+    }
+}
+
 void subjectCandidates(const std::string& value, std::vector<std::string>& out) {
     size_t p = 0;
     for (bool again = true; again;) {
@@ -158,11 +209,9 @@ void subjectCandidates(const std::string& value, std::vector<std::string>& out) 
     }
     if (!tag.empty())
         addText(out, tag);
-    // Otherwise the first word, which for an encoded subject is its first encoded word whole.
     bool bracketed = !rest.empty() && (rest[0] == '[' || rest[0] == '(' || rest.compare(0, 2, "\x81\x79") == 0);
-    std::string word = rest.substr(0, findSjis(rest, ' '));
-    if (!bracketed && word.size() >= 4)
-        addText(out, word);
+    if (!bracketed)
+        openingPhrases(rest, out);
 }
 
 }  // namespace
@@ -227,8 +276,12 @@ std::vector<std::string> candidateTexts(const char* headerName, const std::strin
         addText(out, close != std::string::npos ? value.substr(open + 1, close - open - 1) : value);
     } else if (is("X-ML-Name:")) {
         addText(out, value);
-    } else if (is("From:") || is("Sender:") || is("To:") || is("Cc:") || is("Delivered-To:")) {
-        bool domains = is("From:") || is("Sender:");
+    } else if (is("List-Post:")) {
+        for (std::string address : addressesOf(value))
+            addText(out, compareNoCase(address.c_str(), "mailto:", 7) == 0 ? address.substr(7) : address);
+    } else if (is("From:") || is("Sender:") || is("Reply-To:") || is("Return-Path:") || is("To:") || is("Cc:") ||
+               is("Delivered-To:")) {
+        bool domains = is("From:") || is("Sender:") || is("Return-Path:");
         for (const std::string& address : addressesOf(value)) {
             addText(out, address);
             size_t at = findSjis(address, '@');
@@ -237,6 +290,36 @@ std::vector<std::string> candidateTexts(const char* headerName, const std::strin
         }
     } else if (is("Subject:")) {
         subjectCandidates(value, out);
+    }
+    return out;
+}
+
+std::vector<std::string> displayNameTexts(const std::string& value) {
+    std::vector<std::string> out;
+    size_t open = findSjis(value, '<');
+    if (open == std::string::npos || findSjis(value, ',') < open)
+        return out;
+    std::string name = trimBlanks(value.substr(0, open));
+    if (name.empty() || findSjis(name, '@') != std::string::npos)
+        return out;
+    bool quoted = name.size() >= 2 && name[0] == '"' && name.back() == '"';
+    std::string bare = quoted ? trimBlanks(name.substr(1, name.size() - 2)) : name;
+    if (bare.size() < 2 || findSjis(bare, '"') != std::string::npos)
+        return out;
+    addText(out, bare);
+    size_t nameStart = value.find(name);
+    addText(out, quoted ? name : value.substr(nameStart, open + 1 - nameStart));
+    return out;
+}
+
+std::string foldedText(const std::string& text) {
+    std::string out = text;
+    for (size_t i = 0; i < out.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(out[i]);
+        if (isSjisLeadByte(c))
+            ++i;
+        else if (c >= 'A' && c <= 'Z')
+            out[i] = static_cast<char>(c - 'A' + 'a');
     }
     return out;
 }

@@ -59,9 +59,17 @@ struct Candidate {
 // A candidate text not yet evaluated, with the number of untaken messages of the folder that
 // gave it: an upper bound of what it can add, as a text found in a message is drawn from it.
 struct Ranked {
-    std::string key;  // slot digit and text
+    std::string key;  // slot digit and text, folded where a folded rule takes all its spellings alike
     size_t slot = 0;
     int count = 0;
+    int preference = 0;  // within one slot: address, domain, name, anchored name
+    std::vector<std::pair<std::string, int>> spellings;  // the texts of the key, with their counts
+};
+
+// A named-header text of one message, as a candidate.
+struct SlotText {
+    size_t slot = 0;
+    std::string text;
 };
 
 // One folder's learning: its messages left to take, the candidates evaluated (valid ones in the
@@ -91,13 +99,16 @@ private:
     size_t bestInPool(const FolderWork& work, size_t& bestGain) const;
     void choose(FolderWork& work, size_t best, size_t gain, Learning& learning);
     void tryCandidate(FolderWork& work, const Ranked& candidate, int phase);
+    bool prepareCandidates();
+    std::vector<SlotText> headerTextsOf(uint32_t message) const;
+    void dropCommonValues();
     std::vector<Ranked> rank(const std::vector<uint32_t>& mine, int phase, const std::set<std::string>& tried) const;
     // Valid: takes only the folder's mail. CaseMayHelp: folded it takes other mail that the same
     // text with case would not. Useless: anything else, a text the rules file cannot hold included.
     enum Verdict { Useless, CaseMayHelp, Valid };
     Verdict evaluate(int folder, size_t slot, const std::string& text, bool matchCase, std::vector<Candidate>& pool,
                      std::vector<Candidate>& rejected);
-    void explain(int folder, const std::vector<Candidate>& rejected, FolderLearning& result);
+    void explain(const FolderWork& work, FolderLearning& result);
     DistributeRule ruleOf(size_t slot, const std::string& text, bool matchCase, int folder) const;
     bool proceed(LearnStage stage, size_t done, size_t total);
 
@@ -108,7 +119,22 @@ private:
     std::vector<int> existingWinner_;  // per message: index of the existing rule that decides it, or -1
     std::vector<uint32_t> undecided_;  // messages no existing rule decides
     std::vector<char> uncovered_;
+    std::vector<std::vector<SlotText>> headerTexts_;  // per message: its named-header candidates
 };
+
+std::string keyOf(size_t slot, const std::string& text) {
+    return std::string(1, static_cast<char>('0' + slot)) + (caseMatters(text) ? text : foldedText(text));
+}
+
+int preferenceOf(size_t slot, const std::string& text) {
+    if (!isAddressSlot(slot))
+        return 0;
+    if (text[0] == '@')
+        return 1;
+    if (text.find('@') != std::string::npos)
+        return 0;
+    return text[0] == '"' || text.back() == '<' ? 3 : 2;
+}
 
 bool Learner::proceed(LearnStage stage, size_t done, size_t total) {
     if (!cancelled_ && !proceedWith(monitor_, stage, done, total))
@@ -198,22 +224,27 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
                                   const std::set<std::string>& tried) const {
     std::map<std::string, Ranked> counts;
     auto count = [&](size_t slot, const std::string& text) {
-        std::string key = std::string(1, static_cast<char>('0' + slot)) + text;
+        std::string key = keyOf(slot, text);
         if (tried.count(key))
             return;
         Ranked& entry = counts[key];
         entry.key = key;
         entry.slot = slot;
+        entry.preference = preferenceOf(slot, text);
         ++entry.count;
+        auto spelling = std::find_if(entry.spellings.begin(), entry.spellings.end(),
+                                     [&](const std::pair<std::string, int>& known) { return known.first == text; });
+        if (spelling == entry.spellings.end())
+            entry.spellings.emplace_back(text, 1);
+        else
+            ++spelling->second;
     };
     for (uint32_t m : mine) {
         if (!uncovered_[m])
             continue;
         if (phase == 0) {
-            for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot)
-                if (slots_[slot].spanOf[m] >= 0)
-                    for (const std::string& text : candidateTexts(kLearnedHeaders[slot], slots_[slot].value(m)))
-                        count(slot, text);
+            for (const SlotText& text : headerTexts_[m])
+                count(text.slot, text.text);
         } else if (phase == 1) {
             for (const std::string& text : blockCandidates(slots_[kBlockSlot].value(m)))
                 count(kBlockSlot, text);
@@ -222,16 +253,26 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
                 count(kWholeSlot, text);
         }
     }
+    // A text fewer messages give than a rule must rest on can never be proposed.
+    int least = std::max(input_.options.leastEvidence, phase == 0 ? 1 : 2);
     std::vector<Ranked> ranked;
-    for (auto& entry : counts)
-        if (phase == 0 || entry.second.count >= 2)
-            ranked.push_back(std::move(entry.second));
+    for (auto& entry : counts) {
+        if (entry.second.count < least)
+            continue;
+        std::stable_sort(entry.second.spellings.begin(), entry.second.spellings.end(),
+                         [](const std::pair<std::string, int>& a, const std::pair<std::string, int>& b) {
+                             return a.second > b.second;
+                         });
+        ranked.push_back(std::move(entry.second));
+    }
     std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
         if (a.count != b.count)
             return a.count > b.count;
         if (a.slot != b.slot)
             return a.slot < b.slot;
-        return a.key.size() > b.key.size();  // the address before its domain when both take as much
+        if (a.preference != b.preference)
+            return a.preference < b.preference;
+        return a.key.size() > b.key.size();
     });
     return ranked;
 }
@@ -295,12 +336,15 @@ void Learner::choose(FolderWork& work, size_t best, size_t gain, Learning& learn
 void Learner::tryCandidate(FolderWork& work, const Ranked& candidate, int phase) {
     work.tried.insert(candidate.key);
     work.bodyTried += phase == 2;
-    std::string text = candidate.key.substr(1);
+    const std::string& text = candidate.spellings.front().first;
     bool exact = caseMatters(text);
-    // Case folded first, as a user would write it; with case only when folding alone takes
-    // mail filed elsewhere.
-    if (evaluate(work.folder, candidate.slot, text, exact, work.pool, work.rejected) == CaseMayHelp)
-        evaluate(work.folder, candidate.slot, text, true, work.pool, work.rejected);
+    // Case folded first, as a user would write it, which takes every spelling alike; with case
+    // only when folding alone takes mail filed elsewhere, each spelling on its own.
+    Verdict verdict = evaluate(work.folder, candidate.slot, text, exact, work.pool, work.rejected);
+    if (verdict == Valid || exact || (verdict == Useless && candidate.spellings.size() == 1))
+        return;
+    for (const auto& spelling : candidate.spellings)
+        evaluate(work.folder, candidate.slot, spelling.first, true, work.pool, work.rejected);
 }
 
 // One ranking of the folder's candidates and the cover drawn from it, lazily: the valid rule
@@ -319,7 +363,7 @@ bool Learner::coverRound(FolderWork& work, int phase, Learning& learning) {
         bool more = next < ranked.size() && work.tried.size() < kMostCandidatesPerFolder &&
                     (phase < 2 || work.bodyTried < kMostBodyCandidatesPerFolder);
         size_t bound = more ? static_cast<size_t>(ranked[next].count) : 0;
-        if (bestGain > 0 && bestGain >= bound) {
+        if (bestGain >= static_cast<size_t>(std::max(1, input_.options.leastEvidence)) && bestGain >= bound) {
             choose(work, best, bestGain, learning);
             progress = true;
             continue;
@@ -343,32 +387,43 @@ void Learner::learnFolder(int folder, Learning& learning) {
         while (work.left > 0 && !cancelled_ && coverRound(work, phase, learning)) {
         }
     result.capped = work.left > 0 && work.tried.size() >= kMostCandidatesPerFolder;
-    explain(folder, work.rejected, result);
+    explain(work, result);
     for (uint32_t m : work.mine)
         uncovered_[m] = 0;
 }
 
 // For each message left untaken: the rule that would take most of the folder, and where it
 // would also take mail.
-void Learner::explain(int folder, const std::vector<Candidate>& rejected, FolderLearning& result) {
-    for (size_t m = 0; m < input_.messages.size(); ++m) {
-        if (input_.messages[m].folder != folder || !uncovered_[m])
+void Learner::explain(const FolderWork& work, FolderLearning& result) {
+    for (uint32_t m : work.mine) {
+        if (!uncovered_[m])
             continue;
         Unseparated unseparated;
         unseparated.message = m;
+        auto holds = [&](const Candidate& candidate) {
+            return std::binary_search(candidate.positives.begin(), candidate.positives.end(), m);
+        };
         const Candidate* best = nullptr;
-        for (const Candidate& candidate : rejected)
-            if (candidate.negatives > 0 &&
-                std::binary_search(candidate.positives.begin(), candidate.positives.end(), static_cast<uint32_t>(m)) &&
+        for (const Candidate& candidate : work.rejected)
+            if (candidate.negatives > 0 && holds(candidate) &&
                 (!best || candidate.positives.size() > best->positives.size()))
                 best = &candidate;
+        const Candidate* clean = nullptr;
+        for (const Candidate& candidate : work.pool)
+            if (holds(candidate) && (!clean || gainOf(candidate) > gainOf(*clean)))
+                clean = &candidate;
         if (best) {
-            unseparated.best = ruleOf(best->slot, best->text, best->matchCase, folder);
+            unseparated.best = ruleOf(best->slot, best->text, best->matchCase, work.folder);
             for (const auto& clash : best->clashes)
                 if (clash.second > unseparated.clashCount) {
                     unseparated.clashFolder = clash.first;
                     unseparated.clashCount = clash.second;
                 }
+        } else if (clean) {
+            unseparated.best = ruleOf(clean->slot, clean->text, clean->matchCase, work.folder);
+            unseparated.evidence = static_cast<int>(gainOf(*clean));
+        } else {
+            unseparated.tooFew = !headerTexts_[m].empty();
         }
         result.unseparated.push_back(unseparated);
     }
@@ -388,11 +443,84 @@ bool Learner::splitIntoSlots() {
         const char* text = input_.messages[m].text.c_str();
         uint32_t index = static_cast<uint32_t>(m);
         undecided_.push_back(index);
-        for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot)
-            if (extractHeaderValue(text, kLearnedHeaders[slot], value))
+        for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot) {
+            if (!extractHeaderValue(text, kLearnedHeaders[slot], value))
+                continue;
+            if (input_.options.decoder) {
+                std::string decoded = input_.options.decoder->decodeHeader(value);
+                slots_[slot].add(index, decoded.c_str(), strlen(decoded.c_str()));
+            } else {
                 slots_[slot].add(index, value, strlen(value));
+            }
+        }
         slots_[kBlockSlot].add(index, text, headerBlockEnd(text));
     }
+    return true;
+}
+
+std::vector<SlotText> Learner::headerTextsOf(uint32_t message) const {
+    bool listed = false;
+    for (size_t slot = 0; slot < kListHeaderSlots; ++slot)
+        listed = listed || slots_[slot].spanOf[message] >= 0;
+    std::vector<SlotText> out;
+    for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot) {
+        if (slots_[slot].spanOf[message] < 0 ||
+            (listed && input_.options.preferListHeaders && slot >= kFirstRecipientSlot && slot < kSubjectSlot))
+            continue;
+        std::string value = slots_[slot].value(message);
+        for (std::string& text : candidateTexts(kLearnedHeaders[slot], value))
+            out.push_back({slot, std::move(text)});
+        if (slot == kFromSlot)
+            for (std::string& text : displayNameTexts(value))
+                out.push_back({slot, std::move(text)});
+    }
+    return out;
+}
+
+// What every folder's mail has names no folder: see LearnOptions::skipCommonValues.
+void Learner::dropCommonValues() {
+    std::map<std::string, std::vector<int>> spread;  // key -> folders whose mail gives it
+    std::set<int> holding;
+    auto note = [&](const std::string& key, int folder) {
+        std::vector<int>& folders = spread[key];
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    };
+    auto addressKey = [](const SlotText& text) {
+        bool address = isAddressSlot(text.slot) && text.text[0] != '@' && text.text.find('@') != std::string::npos;
+        return address ? "@" + foldedText(text.text) : std::string();
+    };
+    for (uint32_t m : undecided_) {
+        int folder = input_.messages[m].folder;
+        holding.insert(folder);
+        for (const SlotText& text : headerTexts_[m]) {
+            note(keyOf(text.slot, text.text), folder);
+            std::string address = addressKey(text);
+            if (!address.empty())
+                note(address, folder);
+        }
+    }
+    size_t most = std::max<size_t>(3, holding.size() / 2 + 1);
+    auto common = [&](const std::string& key) { return !key.empty() && spread[key].size() >= most; };
+    for (uint32_t m : undecided_) {
+        std::vector<SlotText>& texts = headerTexts_[m];
+        texts.erase(std::remove_if(texts.begin(), texts.end(),
+                                   [&](const SlotText& text) {
+                                       return common(keyOf(text.slot, text.text)) || common(addressKey(text));
+                                   }),
+                    texts.end());
+    }
+}
+
+bool Learner::prepareCandidates() {
+    headerTexts_.assign(input_.messages.size(), std::vector<SlotText>());
+    for (size_t i = 0; i < undecided_.size(); ++i) {
+        if (!proceed(LearnStage::Preparing, i, undecided_.size()))
+            return false;
+        headerTexts_[undecided_[i]] = headerTextsOf(undecided_[i]);
+    }
+    if (input_.options.skipCommonValues)
+        dropCommonValues();
     return true;
 }
 
@@ -401,7 +529,7 @@ Learning Learner::run() {
     learning.folders.resize(input_.folders.size());
     decideByExisting(learning);
     uncovered_.assign(input_.messages.size(), 0);
-    if (splitIntoSlots())
+    if (splitIntoSlots() && prepareCandidates())
         for (size_t folder = 0; folder < input_.folders.size() && proceed(LearnStage::Learning, folder, input_.folders.size());
              ++folder)
             learnFolder(static_cast<int>(folder), learning);

@@ -20,10 +20,45 @@ struct LearnMessage {
     int folder = -1;   // index in LearnInput::folders, or -1 for a message that must stay
 };
 
+// The least number of a folder's filed messages a proposed rule takes (that no earlier proposal
+// took): a rule resting on one or two messages fits those messages, not the stream they came in.
+constexpr int kLeastEvidence = 3;
+
+// Turns a raw header value into the text the plug-in matches when it decodes headers (MIME
+// encoded words and charsets to Shift-JIS). Given only with that option on.
+class LearnDecoder {
+public:
+    virtual ~LearnDecoder() = default;
+    virtual std::string decodeHeader(const std::string& value) const = 0;
+};
+
+struct LearnOptions {
+    int leastEvidence = kLeastEvidence;
+    // Leave out every value found in the mail of more than half of the folders that hold mail
+    // (the mail left in the inbox counting as one folder; at least three folders): the owner's own
+    // addresses, on nearly all mail to them, and the like. An address counts in whichever header it
+    // is found.
+    bool skipCommonValues = true;
+    // No To, Cc or Delivered-To texts from a message that has a list header: the list's own header
+    // names its stream, and its recipients include the other lists of a cross-post.
+    bool preferListHeaders = true;
+    const LearnDecoder* decoder = nullptr;  // learn on decoded header values (not owned)
+
+    // The bare cover, for checking it against a reference: every candidate, one message enough.
+    static LearnOptions plainCover() {
+        LearnOptions options;
+        options.leastEvidence = 1;
+        options.skipCommonValues = false;
+        options.preferListHeaders = false;
+        return options;
+    }
+};
+
 struct LearnInput {
     std::vector<std::string> folders;     // destination folder paths
     std::vector<LearnMessage> messages;
     RuleList existing;                    // the account's rules, run before any suggestion
+    LearnOptions options;
 };
 
 struct SuggestedRule {
@@ -38,6 +73,8 @@ struct Unseparated {
     int existingRule = 0;       // 1-based: an existing rule sends it elsewhere first
     int clashFolder = -2;       // the folder (-1: the messages that stay) its best rule also takes; -2 none
     int clashCount = 0;         // how many messages there
+    int evidence = 0;           // with no clash: the best clean rule takes only this many, under the minimum
+    bool tooFew = false;        // no clean rule evaluated: every text it gives, fewer messages give than the minimum
     DistributeRule best;        // that best rule (searchText empty when the message gave none)
 };
 
@@ -60,7 +97,7 @@ struct Learning {
 // time a folder that mail from ever new senders fills can take.
 constexpr size_t kMostCandidatesPerFolder = 1000;
 
-// Named-header rules first; a header-block line, then a body line (a whole-message rule), only
+// Named-header rules first (the From display name among them); a header-block line, then a body line (a whole-message rule), only
 // for what no rule before separates. Every rule takes no message of another folder, nor one that
 // must stay, that the existing rules leave undecided; a greedy cover keeps them few.
 Learning learnRules(const LearnInput& input, LearnMonitor* monitor = nullptr);

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "plugin/common/StrUtil.h"
+#include "plugin/learning/Holdout.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/rules/RuleText.h"
@@ -70,20 +71,6 @@ std::vector<LearnFolderMessage> readFolder(DiskMailReader& reader, const std::st
     return std::move(read.messages);
 }
 
-// Every other message of each folder, and of the messages that stay, in list order.
-void splitHalves(const LearnInput& all, LearnInput& learnt, std::vector<size_t>& heldOut) {
-    learnt.folders = all.folders;
-    learnt.existing = all.existing;
-    std::vector<int> seen(all.folders.size() + 1, 0);
-    for (size_t m = 0; m < all.messages.size(); ++m) {
-        int& count = seen[static_cast<size_t>(all.messages[m].folder + 1)];
-        if (count++ % 2 == 0)
-            learnt.messages.push_back(all.messages[m]);
-        else
-            heldOut.push_back(m);
-    }
-}
-
 std::string ruleCondition(const DistributeRule& rule) {
     std::string where = rule.searchTarget == NamedHeader   ? std::string("ヘッダ「") + rule.headerName + "」の"
                         : rule.searchTarget == HeaderBlock ? std::string("ヘッダ部の")
@@ -102,6 +89,13 @@ std::string reasonText(const SuggestResult& result, const FolderLearning& folder
     if (unseparated.existingRule)
         return formatText("既存の規則%d が先に %s へ振り分けます", unseparated.existingRule,
                           result.rules.load.rules[static_cast<size_t>(unseparated.existingRule - 1)].rule.destFolder);
+    if (unseparated.tooFew)
+        return formatText("このメールのどの候補も、ほかのフォルダのメールに一致しないものは %d 通未満のメールにしかありません",
+                          result.input.options.leastEvidence);
+    if (unseparated.best.searchText[0] != '\0' && unseparated.clashFolder == -2)
+        return ruleCondition(unseparated.best) +
+               formatText(" は %d 通しか振り分けません (規則は最低 %d 通から)", unseparated.evidence,
+                          result.input.options.leastEvidence);
     if (unseparated.best.searchText[0] == '\0' && folder.capped)
         return formatText("調べる規則の候補が上限 (%d 件) に達しました", static_cast<int>(kMostCandidatesPerFolder));
     if (unseparated.best.searchText[0] == '\0')
@@ -156,8 +150,8 @@ std::vector<std::string> suggestionLines(const Learning& learning, int firstNumb
     return lines;
 }
 
-std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
-                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages) {
+std::vector<int> winnersOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
+                           const std::vector<LearnMessage>& messages, std::vector<std::string>* destinations) {
     std::string ini = "[Rule]\r\n";
     for (size_t i = 0; i < existing.size(); ++i)
         ini += formatText("rule%d=\"", static_cast<int>(i + 1)) + existing[i].value + "\"\r\n";
@@ -167,18 +161,30 @@ std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const s
     if (load.rules.size() != existing.size() + lines.size())
         return std::vector<int>();
     RuleSet set(load.rules);
+    if (destinations)
+        for (size_t r = 0; r < set.size(); ++r)
+            destinations->push_back(set.rule(r).destFolder);
     std::vector<int> out;
-    for (const LearnMessage& message : messages) {
-        int winner = set.firstMatch(message.text.c_str());
-        int destination = -1;
-        if (winner >= 0) {
-            destination = -2;
-            for (size_t f = 0; f < folders.size(); ++f)
-                if (compareNoCase(set.rule(static_cast<size_t>(winner)).destFolder, folders[f].c_str()) == 0)
-                    destination = static_cast<int>(f);
-        }
-        out.push_back(destination);
+    for (const LearnMessage& message : messages)
+        out.push_back(set.firstMatch(message.text.c_str()));
+    return out;
+}
+
+std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
+                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages) {
+    std::vector<std::string> ruleDestinations;
+    std::vector<int> winners = winnersOf(existing, lines, messages, &ruleDestinations);
+    std::vector<int> folderOfRule;
+    for (const std::string& destination : ruleDestinations) {
+        int found = -2;
+        for (size_t f = 0; f < folders.size(); ++f)
+            if (compareNoCase(destination.c_str(), folders[f].c_str()) == 0)
+                found = static_cast<int>(f);
+        folderOfRule.push_back(found);
     }
+    std::vector<int> out;
+    for (int winner : winners)
+        out.push_back(winner < 0 ? -1 : folderOfRule[static_cast<size_t>(winner)]);
     return out;
 }
 
@@ -275,34 +281,54 @@ void proveSuggestions(const std::string& root, SuggestResult& result) {
     }
 }
 
-// Rules learnt from a part of each folder, measured on the rest.
+// Per folder of the rules learnt without the held-out mail: how many, and how many of them take
+// fewer of the learnt messages than the minimum when read back and run in order.
+void countHoldoutRules(const SuggestResult& result, const HoldoutSplit& split, const Learning& learnt,
+                       const std::vector<std::string>& lines, HoldoutFigures& figures) {
+    const std::vector<LoadedRule>& existing = result.rules.load.rules;
+    std::vector<int> winners = winnersOf(existing, lines, split.learnt.messages);
+    std::vector<int> wins(learnt.rules.size(), 0);
+    for (int winner : winners)
+        if (winner >= static_cast<int>(existing.size()))
+            ++wins[static_cast<size_t>(winner) - existing.size()];
+    for (size_t r = 0; r < learnt.rules.size(); ++r) {
+        HoldoutFolder& folder = figures.folders[static_cast<size_t>(learnt.rules[r].folder)];
+        ++folder.rules;
+        folder.underMinimum += wins[r] < result.input.options.leastEvidence;
+    }
+}
+
+// Rules learnt from the older mail of each folder, measured on the newest.
 void measureHoldout(SuggestResult& result) {
     const RulesLoad& load = result.rules.load;
-    LearnInput learnt;
-    std::vector<size_t> heldOut;
-    splitHalves(result.input, learnt, heldOut);
-    Learning half = learnRules(learnt);
-    std::vector<std::string> halfLines = suggestionLines(half, result.firstNumber);
+    HoldoutSplit split = splitNewest(result.input);
+    Learning learnt = learnRules(split.learnt);
+    std::vector<std::string> lines = suggestionLines(learnt, result.firstNumber);
     std::vector<LearnMessage> tested;
-    for (size_t m : heldOut)
+    for (size_t m : split.heldOut)
         tested.push_back(result.input.messages[m]);
-    std::vector<int> withSuggestions = destinationsOf(load.rules, halfLines, result.input.folders, tested);
+    std::vector<int> withSuggestions = destinationsOf(load.rules, lines, result.input.folders, tested);
     std::vector<int> withExisting = destinationsOf(load.rules, {}, result.input.folders, tested);
     HoldoutFigures& figures = result.figures;
-    figures.learnt = static_cast<int>(learnt.messages.size());
+    figures.learnt = static_cast<int>(split.learnt.messages.size());
     figures.folders.assign(result.input.folders.size(), HoldoutFolder());
+    for (size_t f = 0; f < figures.folders.size(); ++f)
+        figures.folders[f].byDate = split.byDate[f];
+    countHoldoutRules(result, split, learnt, lines, figures);
     for (size_t i = 0; i < tested.size() && i < withSuggestions.size() && i < withExisting.size(); ++i) {
         if (withExisting[i] != -1)
             continue;  // an existing rule decides it, whatever was learnt
-        int own = tested[i].folder;
+        int own = tested[i].folder, to = withSuggestions[i];
         if (own >= 0) {
             ++figures.heldOut;
             ++figures.folders[static_cast<size_t>(own)].heldOut;
         }
-        if (withSuggestions[i] == -1)
+        if (to == -1)
             continue;
         ++figures.moved;
-        if (withSuggestions[i] == own) {
+        if (to >= 0)
+            ++figures.folders[static_cast<size_t>(to)].into;
+        if (to == own) {
             ++figures.correct;
             ++figures.folders[static_cast<size_t>(own)].correct;
         } else if (own >= 0) {
@@ -313,8 +339,10 @@ void measureHoldout(SuggestResult& result) {
 
 }  // namespace
 
-SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout, bool ignoreInbox) {
+SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout, bool ignoreInbox,
+                           const LearnOptions& options) {
     SuggestResult result;
+    result.input.options = options;
     result.ignoreInbox = ignoreInbox;
     result.account = account;
     result.holdout = holdout;
@@ -351,19 +379,29 @@ std::string folderLineText(const SuggestResult& result, size_t f) {
     return out;
 }
 
+std::string holdoutFolderText(const SuggestResult& result, size_t f) {
+    const HoldoutFolder& folder = result.figures.folders[f];
+    return "    " + displayBytes(result.input.folders[f]) + " 「" + displayBytes(result.titles[f]) + "」 " +
+           formatText("適合率 %s 再現率 %s (新しい %d 通中 %d 通", percent(folder.correct, folder.into).c_str(),
+                      percent(folder.correct, folder.heldOut).c_str(), folder.heldOut, folder.correct) +
+           (folder.wrong ? formatText("、別のフォルダへ %d 通", folder.wrong) : std::string()) +
+           (folder.into > folder.correct ? formatText("、ほかから %d 通", folder.into - folder.correct) : std::string()) +
+           formatText(") 規則 %d 件、%d 通未満の規則 %d 件", folder.rules, result.input.options.leastEvidence,
+                      folder.underMinimum) +
+           (folder.byDate ? "" : " (日付のないメールがあり一覧順)") + "\n";
+}
+
 std::string holdoutText(const SuggestResult& result) {
     const HoldoutFigures& figures = result.figures;
-    std::string out = formatText("検証 (--holdout): 各フォルダの 1 通おき %d 通から学んだ規則で、残りを振り分けました\n",
-                                 figures.learnt);
+    std::string out = formatText("検証 (--holdout): 各フォルダの新しい 1/%d (Date の順) を新着とし、古い %d 通から"
+                                 "学んだ規則で振り分けました\n",
+                                 static_cast<int>(kHoldoutDivisor), figures.learnt);
     out += formatText("  適合率 %s (移動した %d 通のうち正しいフォルダへ %d 通)\n",
                       percent(figures.correct, figures.moved).c_str(), figures.moved, figures.correct);
     out += formatText("  再現率 %s (振り分けるべき %d 通のうち %d 通)\n",
                       percent(figures.correct, figures.heldOut).c_str(), figures.heldOut, figures.correct);
-    for (size_t f = 0; f < figures.folders.size(); ++f) {
-        const HoldoutFolder& folder = figures.folders[f];
-        out += "    " + displayBytes(result.input.folders[f]) + formatText(" %d 通中 %d 通", folder.heldOut, folder.correct) +
-               (folder.wrong ? formatText("、別のフォルダへ %d 通", folder.wrong) : std::string()) + "\n";
-    }
+    for (size_t f = 0; f < figures.folders.size(); ++f)
+        out += holdoutFolderText(result, f);
     return out;
 }
 
@@ -465,11 +503,19 @@ void holdoutJson(JsonWriter& json, const SuggestResult& result) {
     json.key("recall").value(percent(figures.correct, figures.heldOut));
     json.key("folders").beginArray();
     for (size_t f = 0; f < figures.folders.size(); ++f) {
+        const HoldoutFolder& folder = figures.folders[f];
         json.beginObject();
         json.key("path").value(result.input.folders[f]);
-        json.key("heldOut").value(figures.folders[f].heldOut);
-        json.key("correct").value(figures.folders[f].correct);
-        json.key("wrong").value(figures.folders[f].wrong);
+        json.key("title").value(result.titles[f]);
+        json.key("heldOut").value(folder.heldOut);
+        json.key("correct").value(folder.correct);
+        json.key("wrong").value(folder.wrong);
+        json.key("into").value(folder.into);
+        json.key("precision").value(percent(folder.correct, folder.into));
+        json.key("recall").value(percent(folder.correct, folder.heldOut));
+        json.key("rules").value(folder.rules);
+        json.key("underMinimum").value(folder.underMinimum);
+        json.key("byDate").value(folder.byDate);
         json.endObject();
     }
     json.endArray();
