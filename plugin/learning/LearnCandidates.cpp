@@ -9,10 +9,11 @@
 
 namespace corvane {
 
-// List headers name a stream best, then who sends it, then to whom; the subject least.
+// List headers name a stream best, then who sends it, then to whom; where replies and bounces
+// go only where none of those separates, and the subject least.
 const char* const kLearnedHeaders[kLearnedHeaderCount] = {
-    "List-Id:",    "X-ML-Name:", "X-Mailing-List:", "List-Post:",   "Sender:", "From:",
-    "Reply-To:", "Return-Path:", "To:",             "Cc:", "Delivered-To:", "Subject:"};
+    "List-Id:", "X-ML-Name:",   "X-Mailing-List:", "List-Post:", "Sender:",      "From:",
+    "To:",      "Cc:",          "Delivered-To:",   "Reply-To:",  "Return-Path:", "Subject:"};
 
 bool isAddressSlot(size_t slot) {
     return slot >= 3 && slot < kSubjectSlot;

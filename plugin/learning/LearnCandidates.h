@@ -18,7 +18,8 @@ extern const char* const kLearnedHeaders[kLearnedHeaderCount];
 // Indices in kLearnedHeaders of the fields the learner treats apart.
 constexpr size_t kListHeaderSlots = 4;  // the first four: List-Id, X-ML-Name, X-Mailing-List, List-Post
 constexpr size_t kFromSlot = 5;
-constexpr size_t kFirstRecipientSlot = 8;  // To, Cc and Delivered-To follow
+constexpr size_t kFirstRecipientSlot = 6;  // To, Cc, Delivered-To
+constexpr size_t kRecipientSlotEnd = 9;
 constexpr size_t kSubjectSlot = 11;
 
 // Whether the slot holds addresses (senders, recipients, a list's posting address).

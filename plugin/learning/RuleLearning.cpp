@@ -259,9 +259,12 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
     for (auto& entry : counts) {
         if (entry.second.count < least)
             continue;
+        // The most frequent spelling names the rule; on a tie, the one in lower case.
         std::stable_sort(entry.second.spellings.begin(), entry.second.spellings.end(),
                          [](const std::pair<std::string, int>& a, const std::pair<std::string, int>& b) {
-                             return a.second > b.second;
+                             if (a.second != b.second)
+                                 return a.second > b.second;
+                             return a.first == foldedText(a.first) && b.first != foldedText(b.first);
                          });
         ranked.push_back(std::move(entry.second));
     }
@@ -465,7 +468,7 @@ std::vector<SlotText> Learner::headerTextsOf(uint32_t message) const {
     std::vector<SlotText> out;
     for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot) {
         if (slots_[slot].spanOf[message] < 0 ||
-            (listed && input_.options.preferListHeaders && slot >= kFirstRecipientSlot && slot < kSubjectSlot))
+            (listed && input_.options.preferListHeaders && slot >= kFirstRecipientSlot && slot < kRecipientSlotEnd))
             continue;
         std::string value = slots_[slot].value(message);
         for (std::string& text : candidateTexts(kLearnedHeaders[slot], value))
@@ -486,18 +489,28 @@ void Learner::dropCommonValues() {
         if (std::find(folders.begin(), folders.end(), folder) == folders.end())
             folders.push_back(folder);
     };
+    // An address, and a domain, count in whichever address header they are found; a domain also
+    // where an address of it is found, so the owner's domain goes with the owner's address.
     auto addressKey = [](const SlotText& text) {
-        bool address = isAddressSlot(text.slot) && text.text[0] != '@' && text.text.find('@') != std::string::npos;
-        return address ? "@" + foldedText(text.text) : std::string();
+        size_t at = text.text.find('@');
+        if (!isAddressSlot(text.slot) || at == std::string::npos)
+            return std::string();
+        return (at == 0 ? "=" : "@") + foldedText(text.text);
+    };
+    auto domainKey = [](const SlotText& text) {
+        size_t at = text.text.find('@');
+        if (!isAddressSlot(text.slot) || at == std::string::npos)
+            return std::string();
+        return "=" + foldedText(text.text.substr(at));
     };
     for (uint32_t m : undecided_) {
         int folder = input_.messages[m].folder;
         holding.insert(folder);
         for (const SlotText& text : headerTexts_[m]) {
             note(keyOf(text.slot, text.text), folder);
-            std::string address = addressKey(text);
-            if (!address.empty())
-                note(address, folder);
+            for (const std::string& key : {addressKey(text), domainKey(text)})
+                if (!key.empty())
+                    note(key, folder);
         }
     }
     size_t most = std::max<size_t>(3, holding.size() / 2 + 1);

@@ -37,7 +37,7 @@ struct LearnOptions {
     // Leave out every value found in the mail of more than half of the folders that hold mail
     // (the mail left in the inbox counting as one folder; at least three folders): the owner's own
     // addresses, on nearly all mail to them, and the like. An address counts in whichever header it
-    // is found.
+    // is found, and its domain with it: the owner's domain goes with the owner's address.
     bool skipCommonValues = true;
     // No To, Cc or Delivered-To texts from a message that has a list header: the list's own header
     // names its stream, and its recipients include the other lists of a cross-post.
