@@ -8,11 +8,11 @@
 
 #include <stdint.h>
 
+#include "contract/StdcallBytes.h"
 #include "hook/HookDecisions.h"
-#include "plugin/hostapi/StdcallBytes.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 
 namespace corvane {
@@ -240,5 +240,5 @@ BOOL WINAPI DllMainCRTStartup(HINSTANCE instance, DWORD reason, LPVOID reserved)
 #define HOOK_EXPORT(name, bytes, result, params)                      \
     static_assert(kSameType<decltype(&::name), name##Fn>,             \
                   #name ": definition differs from the export list");
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT

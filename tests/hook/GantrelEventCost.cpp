@@ -13,11 +13,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 #include "host/KeyInput.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 
 namespace {
@@ -39,7 +39,7 @@ bool installPassingHooks(HHOOK (&hooks)[2]) {
 
 struct Library {
 #define HOOK_EXPORT(name, bytes, result, params) name##Fn name = nullptr;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 };
 
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     library.name = reinterpret_cast<name##Fn>(                                            \
         reinterpret_cast<void*>(GetProcAddress(module, "_" #name "@" #bytes)));           \
     bound = bound && library.name != nullptr;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
     if (!window || !bound) {
         fprintf(stderr, "no window or no gantrel.dll\n");

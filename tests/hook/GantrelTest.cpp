@@ -6,11 +6,11 @@
 
 #include <vector>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 #include "host/KeyInput.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 
 namespace {
@@ -140,7 +140,7 @@ protected:
     name = reinterpret_cast<name##Fn>(                                                  \
         reinterpret_cast<void*>(GetProcAddress(library, "_" #name "@" #bytes)));        \
     ASSERT_NE(nullptr, name) << #name;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
         ASSERT_TRUE(beginHook(kDistributeId, kUndoId));
         EXPECT_EQ(1, appendHookWnd(nullptr, folder));
@@ -176,7 +176,7 @@ protected:
 
     HMODULE library = nullptr;
 #define HOOK_EXPORT(name, bytes, result, params) name##Fn name = nullptr;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
     static inline HWND folder = nullptr;
     static inline HWND view = nullptr;

@@ -3,18 +3,18 @@
 
 #include <windows.h>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 
 namespace corvane {
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 
 struct HookLibrary {
     HMODULE module = nullptr;
 #define HOOK_EXPORT(name, bytes, result, params) name##Fn name = nullptr;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 
     bool loaded() const { return module != nullptr; }

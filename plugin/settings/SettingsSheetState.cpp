@@ -1,4 +1,4 @@
-#include "plugin/ui/SettingsSheetState.h"
+#include "plugin/settings/SettingsSheetState.h"
 
 namespace corvane {
 

@@ -1,6 +1,6 @@
-#include "plugin/ui/FolderIcons.h"
+#include "plugin/settings/FolderIcons.h"
 
-#include "plugin/binding/PluginState.h"
+#include "plugin/common/ModuleInstance.h"
 #include "plugin/resources/resource.h"
 
 namespace corvane {
@@ -15,7 +15,7 @@ const int iconIds[FolderIconCount] = {IDI_FOLDER_INBOX, IDI_FOLDER_TRASH, IDI_FO
 
 void loadFolderIcons() {
     for (int i = 0; i < FolderIconCount; ++i)
-        icons[i] = static_cast<HICON>(LoadImageA(pluginState().instance, MAKEINTRESOURCEA(iconIds[i]), IMAGE_ICON,
+        icons[i] = static_cast<HICON>(LoadImageA(moduleInstance(), MAKEINTRESOURCEA(iconIds[i]), IMAGE_ICON,
                                                  16, 16, LR_SHARED));
 }
 

@@ -1,9 +1,9 @@
-#include "plugin/ui/OptionsPage.h"
+#include "plugin/settings/OptionsPage.h"
 
 #include <prsht.h>
 
 #include "plugin/resources/resource.h"
-#include "plugin/ui/HostRuleImport.h"
+#include "plugin/settings/HostRuleImport.h"
 
 namespace corvane {
 

@@ -1,12 +1,11 @@
-#include "plugin/binding/MessageReading.h"
+#include "plugin/mailbox/AccountFiles.h"
+
+#include <windows.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <new>
 
+#include "plugin/common/StrUtil.h"
 #include "plugin/common/WinHandle.h"
-#include "plugin/hostapi/HostApi.h"
-#include "plugin/mailbox/MailboxFiles.h"
 
 namespace corvane {
 
@@ -16,6 +15,13 @@ namespace {
 constexpr ULONGLONG kLargestWholeFile = 0x7FFFFFF0;
 
 }  // namespace
+
+bool accountFilePath(const char* accountDir, const char* fileName, PathBuffer& out) {
+    if (formatBuffer(out, "%s%s", accountDir, fileName))
+        return true;
+    out[0] = '\0';
+    return false;
+}
 
 char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length) {
     if (length)
@@ -58,34 +64,6 @@ char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length) {
 
 void freeText(char* text) {
     std::free(text);
-}
-
-void collectSelectedEntries(HWND folderWindow, SelectedEntries& out) {
-    HostApi& host = hostApi();
-    for (const char* name = host.APAFolderGetSelectEntry(folderWindow, TRUE); name;
-         name = host.APAFolderGetSelectEntry(folderWindow, FALSE)) {
-        size_t length = strnlen(name, PathBufferSize);
-        if (length >= PathBufferSize)
-            continue;
-        try {
-            out.names.emplace_back(name, length);
-        } catch (const std::bad_alloc&) {
-        }
-    }
-}
-
-char* readMessageList(HWND folderWindow) {
-    PathBuffer path;
-    if (!messageListPath(hostApi().APAFolderGetCurrentFolder(folderWindow), path))
-        return nullptr;
-    return readWholeFile(path, nullptr, false);
-}
-
-bool readMessage(FolderContext& context, const char* entryName) {
-    PathBuffer path;
-    if (!context.workBuffer || !messageFilePath(entryName, path))
-        return false;
-    return readWholeFile(path, context.workBuffer, true) != nullptr;
 }
 
 }  // namespace corvane

@@ -1,4 +1,4 @@
-#include "plugin/ui/RuleListView.h"
+#include "plugin/settings/RuleListView.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "plugin/binding/HookLibrary.h"
+#include "plugin/entry/HookLibrary.h"
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/common/WinHandle.h"
@@ -41,7 +41,7 @@ HookLibrary LoadHookLibrary(HMODULE pluginModule) {
     library.name = procAddress<name##Fn>(module.get(), "_" #name "@" #bytes);     \
     if (!library.name)                                                            \
         return HookLibrary{};
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
     library.module = module.release();
     return library;

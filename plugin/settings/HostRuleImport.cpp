@@ -1,16 +1,16 @@
-#include "plugin/ui/HostRuleImport.h"
+#include "plugin/settings/HostRuleImport.h"
 
 #include <string>
 
-#include "plugin/binding/PluginState.h"
-#include "plugin/binding/RulesFile.h"
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
+#include "plugin/mailbox/AccountFiles.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/HostRuleParse.h"
 #include "plugin/rules/RuleText.h"
-#include "plugin/ui/RuleListView.h"
-#include "plugin/ui/SettingsSheetState.h"
+#include "plugin/settings/RuleListView.h"
+#include "plugin/settings/SettingsSheetState.h"
 
 namespace corvane {
 
@@ -70,7 +70,7 @@ HostImportResult importHostRules(HWND optionsPage) {
     if (!state || !context)
         return result;
     PathBuffer path;
-    if (accountFilePath(*context, "Account.ini", path)) {
+    if (accountFilePath(context->accountDir, "Account.ini", path)) {
         bool matchCase = GetPrivateProfileIntA(kHostSection, "CharSize", 3, path) == 1;
         for (int n = 1;; ++n) {
             DistributeRule rule;
@@ -109,7 +109,7 @@ void confirmHostImport(HWND optionsPage) {
 }
 
 INT_PTR ShowImportConfirmDialog(HWND parent) {
-    return DialogBoxParamA(pluginState().instance, MAKEINTRESOURCEA(IDD_IMPORT_CONFIRM), parent, importConfirmProc, 0);
+    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_IMPORT_CONFIRM), parent, importConfirmProc, 0);
 }
 
 }  // namespace corvane

@@ -1,14 +1,13 @@
-#include "plugin/binding/HistoryFile.h"
+#include "plugin/mailbox/HistoryFile.h"
 
 #include <algorithm>
 #include <climits>
 #include <string>
 
-#include "plugin/binding/MessageReading.h"
-#include "plugin/binding/RulesFile.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/common/WinHandle.h"
 #include "plugin/hostapi/HostApi.h"
+#include "plugin/mailbox/AccountFiles.h"
 #include "plugin/mailbox/MailboxFiles.h"
 
 namespace corvane {
@@ -34,11 +33,11 @@ bool writeAll(HANDLE file, const std::string& bytes) {
 
 }  // namespace
 
-bool writeHistory(const FolderContext& context, const MoveList& moves) {
+bool writeHistory(const char* accountDir, HWND folderWindow, const MoveList& moves) {
     PathBuffer path, tempPath;
-    if (!accountFilePath(context, kHistoryFileName, path) || !accountFilePath(context, kHistoryTempName, tempPath))
+    if (!accountFilePath(accountDir, kHistoryFileName, path) || !accountFilePath(accountDir, kHistoryTempName, tempPath))
         return false;
-    const char* source = hostApi().APAFolderGetCurrentFolder(context.folderWindow);
+    const char* source = hostApi().APAFolderGetCurrentFolder(folderWindow);
     if (!source)
         source = "";
     std::string bytes = formatHistory(source, classifyFolderPath(source) == Trash, moves.text);

@@ -1,4 +1,4 @@
-#include "plugin/binding/FolderRegistry.h"
+#include "plugin/folders/FolderRegistry.h"
 
 #include <cstring>
 #include <new>

@@ -1,4 +1,4 @@
-#include "plugin/binding/PluginState.h"
+#include "plugin/entry/PluginState.h"
 
 namespace corvane {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "plugin/ui/SettingsSheetState.h"
+#include "plugin/settings/SettingsSheetState.h"
 
 namespace corvane {
 

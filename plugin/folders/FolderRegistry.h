@@ -8,32 +8,15 @@
 #include <memory>
 #include <mutex>
 
-#include "plugin/mailbox/MailboxPaths.h"
-#include "plugin/rules/DistributeRule.h"
+#include "plugin/rules/RulesFile.h"
 
 namespace corvane {
 
-struct FolderContext {
+// A folder window's record: its account's rules and options (what the rules file holds), the
+// window, and the buffer of the distribution that runs in it.
+struct FolderContext : AccountSettings {
     HWND folderWindow = nullptr;
-    RuleList rules;         // evaluation order
-    int32_t ruleCount = 0;  // always rules.size()
-    bool unreadMail = false;
-    bool reportResult = false;
     char* workBuffer = nullptr;  // the running distribution's message buffer, else none
-    PathBuffer accountDir = {};  // ends with a backslash
-
-    void appendRule(const DistributeRule& rule) {
-        rules.push_back(rule);
-        ruleCount = static_cast<int32_t>(rules.size());
-    }
-    void setRules(const RuleList& list) {
-        rules = list;
-        ruleCount = static_cast<int32_t>(rules.size());
-    }
-    void clearRules() {
-        rules.clear();
-        ruleCount = 0;
-    }
 };
 
 // Folder windows and their records, ordered by the handle's value as an unsigned 32-bit

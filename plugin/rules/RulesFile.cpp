@@ -1,10 +1,13 @@
-#include "plugin/binding/RulesFile.h"
+#include "plugin/rules/RulesFile.h"
+
+#include <windows.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "plugin/common/StrUtil.h"
+#include "plugin/mailbox/AccountFiles.h"
 #include "plugin/rules/RuleText.h"
 
 namespace corvane {
@@ -45,16 +48,9 @@ bool ruleStorable(const DistributeRule& rule) {
            survivesCodePage(rule.destFolder);
 }
 
-bool accountFilePath(const FolderContext& context, const char* fileName, PathBuffer& out) {
-    if (formatBuffer(out, "%s%s", context.accountDir, fileName))
-        return true;
-    out[0] = '\0';
-    return false;
-}
-
-void loadRules(FolderContext& context) {
+void loadRules(AccountSettings& context) {
     PathBuffer path;
-    if (!accountFilePath(context, kRulesFile, path))
+    if (!accountFilePath(context.accountDir, kRulesFile, path))
         return;
     readOption(path, "unreadmail", context.unreadMail);
     readOption(path, "reportresult", context.reportResult);
@@ -76,9 +72,9 @@ void loadRules(FolderContext& context) {
     }
 }
 
-void saveRules(const FolderContext& context) {
+void saveRules(const AccountSettings& context) {
     PathBuffer path;
-    if (!accountFilePath(context, kRulesFile, path))
+    if (!accountFilePath(context.accountDir, kRulesFile, path))
         return;
     // A rule that would not read back as itself (the editor and the import refuse such rules
     // already) is left out rather than written as a different rule or as a key that stops
@@ -99,11 +95,11 @@ void saveRules(const FolderContext& context) {
     WritePrivateProfileStringA(kGenericSection, "reportresult", context.reportResult ? "1" : "0", path);
 }
 
-void deleteRuleKeys(const FolderContext* context, int first, int last) {
+void deleteRuleKeys(const AccountSettings* context, int first, int last) {
     if (!context || last < first)
         return;
     PathBuffer path;
-    if (!accountFilePath(*context, kRulesFile, path))
+    if (!accountFilePath(context->accountDir, kRulesFile, path))
         return;
     for (int n = first; n <= last; ++n) {
         char key[32];

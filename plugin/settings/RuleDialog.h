@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "plugin/rules/DistributeRule.h"
-#include "plugin/ui/SettingsSheetState.h"
+#include "plugin/settings/SettingsSheetState.h"
 
 namespace corvane {
 

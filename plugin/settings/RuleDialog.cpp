@@ -1,17 +1,17 @@
-#include "plugin/ui/RuleDialog.h"
+#include "plugin/settings/RuleDialog.h"
 
 #include <oniguruma.h>
 
 #include <cstring>
 
-#include "plugin/binding/PluginState.h"
-#include "plugin/binding/RulesFile.h"
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
-#include "plugin/ui/FolderIcons.h"
+#include "plugin/rules/RulesFile.h"
+#include "plugin/settings/FolderIcons.h"
 
 namespace corvane {
 
@@ -267,7 +267,7 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
 }
 
 INT_PTR ShowRuleDialog(HWND parent, RuleDialogData& data) {
-    return DialogBoxParamA(pluginState().instance, MAKEINTRESOURCEA(IDD_RULE_EDIT), parent, ruleDialogProc,
+    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_RULE_EDIT), parent, ruleDialogProc,
                            reinterpret_cast<LPARAM>(&data));
 }
 

@@ -1,14 +1,14 @@
-#include "plugin/ui/RulesPage.h"
+#include "plugin/settings/RulesPage.h"
 
 #include <commctrl.h>
 #include <prsht.h>
 
-#include "plugin/binding/RulesFile.h"
 #include "plugin/mailbox/FolderTreeWin.h"
 #include "plugin/resources/resource.h"
-#include "plugin/ui/FolderIcons.h"
-#include "plugin/ui/RuleDialog.h"
-#include "plugin/ui/RuleListView.h"
+#include "plugin/rules/RulesFile.h"
+#include "plugin/settings/FolderIcons.h"
+#include "plugin/settings/RuleDialog.h"
+#include "plugin/settings/RuleListView.h"
 
 namespace corvane {
 

@@ -1,12 +1,12 @@
-#include "plugin/ui/SettingsSheet.h"
+#include "plugin/settings/SettingsSheet.h"
 
 #include <commctrl.h>
 #include <prsht.h>
 
-#include "plugin/binding/PluginState.h"
+#include "plugin/common/ModuleInstance.h"
 #include "plugin/resources/resource.h"
-#include "plugin/ui/OptionsPage.h"
-#include "plugin/ui/RulesPage.h"
+#include "plugin/settings/OptionsPage.h"
+#include "plugin/settings/RulesPage.h"
 
 namespace corvane {
 
@@ -22,7 +22,7 @@ int CALLBACK sheetCallback(HWND sheet, UINT message, LPARAM) {
 HPROPSHEETPAGE createPage(int templateId, DLGPROC procedure) {
     PROPSHEETPAGEA page = {};
     page.dwSize = sizeof page;
-    page.hInstance = pluginState().instance;
+    page.hInstance = moduleInstance();
     page.pszTemplate = MAKEINTRESOURCEA(templateId);
     page.pfnDlgProc = procedure;
     return CreatePropertySheetPageA(&page);
@@ -45,7 +45,7 @@ INT_PTR ShowSettingsSheet(HWND owner) {
     header.dwSize = sizeof header;
     header.dwFlags = PSH_PROPTITLE | PSH_NOAPPLYNOW | PSH_USECALLBACK;
     header.hwndParent = owner;
-    header.hInstance = pluginState().instance;
+    header.hInstance = moduleInstance();
     header.pszCaption = "Corvane";
     header.nPages = 2;
     header.nStartPage = 0;

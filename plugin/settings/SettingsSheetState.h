@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-#include "plugin/binding/FolderRegistry.h"
+#include "plugin/folders/FolderRegistry.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/rules/DistributeRule.h"
 
