@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "plugin/binding/HistoryFile.h"
+#include "plugin/mailbox/HistoryFile.h"
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/distribute/DistributionWorker.h"
@@ -84,7 +84,7 @@ void DistributeRun::copyCurrentFolder() {
 
 void DistributeRun::writeRunHistory() {
     historyTried_ = true;
-    writeHistory(*context_, moves_, identities_);
+    writeHistory(context_->accountDir, context_->folderWindow, moves_, identities_);
 }
 
 // A worker that was terminated released nothing: the record keeps nothing of the dead run.

@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "plugin/binding/FolderRegistry.h"
-#include "plugin/binding/MessageReading.h"
+#include "plugin/folders/FolderRegistry.h"
+#include "plugin/folders/MessageReading.h"
 #include "plugin/mailbox/History.h"
 #include "plugin/mailbox/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"

@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "plugin/common/ExceptionGuard.h"
+#include "plugin/common/ModuleInstance.h"
 #include "plugin/distribute/DistributeDialog.h"
 #include "plugin/entry/Plugin.h"
 #include "plugin/hostapi/HostApi.h"
@@ -21,7 +23,7 @@ void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, void (*command)(HINST
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     EnterCriticalSection(&lock);
-    command(state.instance, folderWindow);
+    command(moduleInstance(), folderWindow);
     LeaveCriticalSection(&lock);
 }
 

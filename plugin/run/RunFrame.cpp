@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <process.h>
 
-#include "plugin/binding/PluginState.h"
+#include "plugin/common/ExceptionGuard.h"
 #include "plugin/common/ErrorBox.h"
 
 namespace corvane {

@@ -1,7 +1,7 @@
 #include "plugin/undo/UndoDialog.h"
 
-#include "plugin/binding/FolderRegistry.h"
-#include "plugin/binding/HistoryFile.h"
+#include "plugin/folders/FolderRegistry.h"
+#include "plugin/mailbox/HistoryFile.h"
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
@@ -56,7 +56,7 @@ bool UndoRun::countAndConfirm(int& count) {
 }
 
 void UndoRun::loadHistory() {
-    corvane::loadHistory(*context_, record_, identities_);
+    corvane::loadHistory(context_->accountDir, record_, identities_);
 }
 
 void UndoRun::moveBack(const std::string& address, const char* folder) {
@@ -75,10 +75,10 @@ void UndoRun::settleHistory() {
         std::vector<MessageIdentity> untried;
         if (!identities_.empty())
             untried.assign(identities_.begin() + static_cast<std::ptrdiff_t>(tried_), identities_.end());
-        replaceHistory(*context_, formatHistoryFrom(record_, tried_), untried, record_.moves.size() - tried_);
+        replaceHistory(context_->accountDir, formatHistoryFrom(record_, tried_), untried, record_.moves.size() - tried_);
         return;
     }
-    deleteHistory(*context_);
+    deleteHistory(context_->accountDir);
 }
 
 const char* UndoRun::forcedEndText() const {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "plugin/binding/MessageReading.h"
+#include "plugin/mailbox/AccountFiles.h"
 #include "plugin/mailbox/MailboxFiles.h"
 
 namespace corvane {
@@ -11,6 +11,13 @@ namespace {
 
 bool fitsPath(const std::string& text) {
     return text.size() < PathBufferSize;
+}
+
+// Whether the file has the size; a file whose size cannot be had has none.
+bool hasSize(const char* path, uint64_t size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
+           ((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) == size;
 }
 
 // The most entries of a destination's message list that an undo looks through for a message.
@@ -41,7 +48,7 @@ std::string findByIdentity(const std::string& folder, const MessageIdentity& ide
         PathBuffer path;
         size_t length = 0;
         uint64_t size = 0;
-        if (!fitsPath(entry) || !messageFilePath(entry.c_str(), path) ||
+        if (!fitsPath(entry) || !messageFilePath(entry.c_str(), path) || !hasSize(path, identity.size) ||
             !readWholeFile(path, buffer.data(), true, &length, &size) ||
             !sameMessage(identity, buffer.data(), length, size) || entry == found)
             continue;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/binding/FolderRegistry.h"
+#include "plugin/folders/FolderRegistry.h"
 #include "plugin/mailbox/History.h"
 #include "plugin/mailbox/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"
