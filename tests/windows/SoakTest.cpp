@@ -1,9 +1,9 @@
 // Many cycles of distribute and undo over a thousand messages in one process, as weeks in the
 // host would have them, in a mailbox whose folders reuse many of the inbox's keys: every
-// message back byte for byte in its folder, and every folder's contents as they were, after
-// each tenth cycle and at the end, and the process's handles, GDI and USER objects, private bytes and heap bytes
-// no higher at the end than after cycle 10. Long: run by scripts/soak.sh, with the cycle count
-// in CORVANE_SOAK_CYCLES (default 100).
+// folder's contents as they were, byte for byte, after each tenth cycle and at the end, and
+// the process's handles, GDI and USER objects, private bytes and heap bytes no higher at the
+// end than after cycle 10. Long: run by scripts/soak.sh, with the cycle count in
+// CORVANE_SOAK_CYCLES (default 100).
 #include "SortingFixture.h"
 
 #include <psapi.h>
@@ -151,13 +151,20 @@ TEST_F(Soak, DISABLED_DistributeAndUndoLeaveEveryMessageAndNoResourceBehind) {
         host.commandsReceived.clear();
         host.callbacksCalled.clear();
         host.keysReceived.clear();
+        // The inbox as it is now: a message that came back from a folder where its key was
+        // taken has the name the host gave it there.
+        std::vector<std::string> inbox;
+        for (const std::string& key : mailbox().messageKeys(kInbox))
+            inbox.push_back(std::string(kInbox) + "\\" + key);
+        select(inbox);
         distribute();
         ASSERT_EQ(sorted, host.moves.size()) << cycle;
         undoAnsweringYes();
         ASSERT_EQ(sorted, host.moves.size()) << cycle;
         host.pumpMessages();
         if (cycle % 10 == 0 || cycle == cycles) {
-            ASSERT_EQ(before, snapshot()) << "after cycle " << cycle;
+            // By contents, not names: the host gives a message that comes back from a folder
+            // where its key was taken the key it had there.
             ASSERT_EQ(contentsBefore, folderContents()) << "after cycle " << cycle;
         }
         if (cycle == std::min(10, cycles)) {
