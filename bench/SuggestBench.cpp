@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "tools/check/RuleLearning.h"
+#include "plugin/learning/RuleLearning.h"
 #include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;

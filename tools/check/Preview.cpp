@@ -181,20 +181,27 @@ FolderListing readFolderListing(const std::string& root, const std::string& fold
 }
 
 
-bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings,
-                     size_t* fileSize) {
+bool readMessageFile(const std::string& root, const std::string& entry, size_t most, std::string& content,
+                     Findings& findings) {
     PathBuffer path;
     if (!formatMessageFilePath(root.c_str(), entry.c_str(), path)) {
         findings.addUnreadable("path-too-long", entry, "メールファイルのパスが長すぎます");
         return false;
     }
-    std::string content;
-    ReadStatus status = readDiskFile(path, content, fileSize ? kMessageCap + 1 : kMessageCap);
+    ReadStatus status = readDiskFile(path, content, most);
     if (status != ReadStatus::Ok) {
         findings.addUnreadable("unreadable-message", nativeDiskPath(path),
                                status == ReadStatus::Missing ? "メールファイルがありません" : "メールファイルを読めません");
         return false;
     }
+    return true;
+}
+
+bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings,
+                     size_t* fileSize) {
+    std::string content;
+    if (!readMessageFile(root, entry, fileSize ? kMessageCap + 1 : kMessageCap, content, findings))
+        return false;
     if (fileSize)
         *fileSize = content.size();
     text = messageTextFromFile(content);
