@@ -4,6 +4,7 @@
 
 #include "plugin/resources/resource.h"
 #include "plugin/settings/HostRuleImport.h"
+#include "plugin/settings/LearnDialog.h"
 
 namespace corvane {
 
@@ -64,6 +65,10 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         case IDC_IMPORT_HOST_RULES:
             if (HIWORD(wParam) == BN_CLICKED)
                 onImportClicked(page);
+            return TRUE;
+        case IDC_LEARN_FROM_FILED:
+            if (HIWORD(wParam) == BN_CLICKED && findStateOfPage(page))
+                showLearnDialog(page);
             return TRUE;
         }
         break;
