@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/HeaderExtraction.h"
@@ -70,6 +71,7 @@ struct Ranked {
 struct SlotText {
     size_t slot = 0;
     std::string text;
+    std::string key;  // as in Ranked
 };
 
 // One folder's learning: its messages left to take, the candidates evaluated (valid ones in the
@@ -223,8 +225,7 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
 std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
                                   const std::set<std::string>& tried) const {
     std::map<std::string, Ranked> counts;
-    auto count = [&](size_t slot, const std::string& text) {
-        std::string key = keyOf(slot, text);
+    auto count = [&](size_t slot, const std::string& text, const std::string& key) {
         if (tried.count(key))
             return;
         Ranked& entry = counts[key];
@@ -244,13 +245,13 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
             continue;
         if (phase == 0) {
             for (const SlotText& text : headerTexts_[m])
-                count(text.slot, text.text);
+                count(text.slot, text.text, text.key);
         } else if (phase == 1) {
             for (const std::string& text : blockCandidates(slots_[kBlockSlot].value(m)))
-                count(kBlockSlot, text);
+                count(kBlockSlot, text, keyOf(kBlockSlot, text));
         } else {
             for (const std::string& text : bodyCandidates(input_.messages[m].text))
-                count(kWholeSlot, text);
+                count(kWholeSlot, text, keyOf(kWholeSlot, text));
         }
     }
     // A text fewer messages give than a rule must rest on can never be proposed.
@@ -472,17 +473,17 @@ std::vector<SlotText> Learner::headerTextsOf(uint32_t message) const {
             continue;
         std::string value = slots_[slot].value(message);
         for (std::string& text : candidateTexts(kLearnedHeaders[slot], value))
-            out.push_back({slot, std::move(text)});
+            out.push_back({slot, text, keyOf(slot, text)});
         if (slot == kFromSlot)
             for (std::string& text : displayNameTexts(value))
-                out.push_back({slot, std::move(text)});
+                out.push_back({slot, text, keyOf(slot, text)});
     }
     return out;
 }
 
 // What every folder's mail has names no folder: see LearnOptions::skipCommonValues.
 void Learner::dropCommonValues() {
-    std::map<std::string, std::vector<int>> spread;  // key -> folders whose mail gives it
+    std::unordered_map<std::string, std::vector<int>> spread;  // key -> folders whose mail gives it
     std::set<int> holding;
     auto note = [&](const std::string& key, int folder) {
         std::vector<int>& folders = spread[key];
@@ -491,35 +492,35 @@ void Learner::dropCommonValues() {
     };
     // An address, and a domain, count in whichever address header they are found; a domain also
     // where an address of it is found, so the owner's domain goes with the owner's address.
-    auto addressKey = [](const SlotText& text) {
+    auto familyKeys = [](const SlotText& text) {
         size_t at = text.text.find('@');
         if (!isAddressSlot(text.slot) || at == std::string::npos)
-            return std::string();
-        return (at == 0 ? "=" : "@") + foldedText(text.text);
-    };
-    auto domainKey = [](const SlotText& text) {
-        size_t at = text.text.find('@');
-        if (!isAddressSlot(text.slot) || at == std::string::npos)
-            return std::string();
-        return "=" + foldedText(text.text.substr(at));
+            return std::pair<std::string, std::string>();
+        std::string folded = foldedText(text.text);
+        return std::make_pair((at == 0 ? "=" : "@") + folded, "=" + folded.substr(at));
     };
     for (uint32_t m : undecided_) {
         int folder = input_.messages[m].folder;
         holding.insert(folder);
         for (const SlotText& text : headerTexts_[m]) {
-            note(keyOf(text.slot, text.text), folder);
-            for (const std::string& key : {addressKey(text), domainKey(text)})
-                if (!key.empty())
-                    note(key, folder);
+            note(text.key, folder);
+            std::pair<std::string, std::string> family = familyKeys(text);
+            if (!family.first.empty()) {
+                note(family.first, folder);
+                note(family.second, folder);
+            }
         }
     }
     size_t most = std::max<size_t>(3, holding.size() / 2 + 1);
-    auto common = [&](const std::string& key) { return !key.empty() && spread[key].size() >= most; };
+    auto common = [&](const std::string& key) {
+        auto found = spread.find(key);
+        return found != spread.end() && found->second.size() >= most;
+    };
     for (uint32_t m : undecided_) {
         std::vector<SlotText>& texts = headerTexts_[m];
         texts.erase(std::remove_if(texts.begin(), texts.end(),
                                    [&](const SlotText& text) {
-                                       return common(keyOf(text.slot, text.text)) || common(addressKey(text));
+                                       return common(text.key) || common(familyKeys(text).first);
                                    }),
                     texts.end());
     }
