@@ -78,6 +78,7 @@ void sortMessages(WorkerRun& run, const char* currentFolder, MoveList& moves) {
     if (!context.unreadMail)
         unread = unreadMarks(run.listText, run.entries);
     TimerResolution fineTimer;
+    fineTimer.raise();
     for (size_t i = 0; i < run.entries.count(); ++i) {
         if (cancelled(run.cancelEvent))
             break;

@@ -33,6 +33,7 @@ std::string addressOf(const HistoryMove& move) {
 void moveBack(HWND dialog, const HistoryRecord& record) {
     const char* folder = classifyFolderPath(record.sourceFolder.c_str()) == Trash ? nullptr : record.sourceFolder.c_str();
     TimerResolution fineTimer;
+    fineTimer.raise();
     for (const HistoryMove& move : record.moves) {
         // A record the host could not be given whole is not moved, and counts as not restored.
         std::string address = addressOf(move);
