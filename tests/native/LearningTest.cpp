@@ -9,6 +9,7 @@
 #include "LearningMailbox.h"
 #include "plugin/learning/Holdout.h"
 #include "plugin/learning/LearnCandidates.h"
+#include "plugin/learning/LearnMail.h"
 #include "plugin/learning/RuleLearning.h"
 #include "tools/check/CheckCommand.h"
 #include "tools/check/Suggest.h"
@@ -237,7 +238,7 @@ namespace {
 class OneWordDecoder : public LearnDecoder {
 public:
     OneWordDecoder(std::string word, std::string text) : word_(std::move(word)), text_(std::move(text)) {}
-    std::string decodeHeader(const std::string& value) const override {
+    std::string decodeHeader(const std::string& value) override {
         std::string out = value;
         size_t at = out.find(word_);
         if (at != std::string::npos)
@@ -255,7 +256,7 @@ TEST(LearningDecoder, DisplayNamesLearntDecodedWhenTheOptionIsOn) {
     LearningMailbox box = buildLearningMailbox();
     const std::string name = "地域スポーツ";
     OneWordDecoder decoder(box.encodedFeed, name);
-    const std::pair<const LearnDecoder*, std::string> cases[] = {
+    const std::pair<LearnDecoder*, std::string> cases[] = {
         {nullptr, "From: " + box.encodedFeed + " -> Main\\User008.box"},
         {&decoder, "From: " + name + (caseMatters(name) ? " [case]" : "") + " -> Main\\User008.box"},
     };
@@ -361,4 +362,57 @@ TEST_F(LearningCommand, FolderWithTooLittleMailIsNamedWithTheReason) {
     EXPECT_EQ(ExitProblems, runCheckCommand({"suggest", "--mailbox", root(), "--account", "Main"}, out, err)) << out;
     for (const char* text : {"分けられない 2 通", "3 通未満のメールにしかありません", "提案できる規則はありません"})
         EXPECT_NE(std::string::npos, out.find(text)) << text << "\n" << out;
+}
+
+namespace {
+
+// Messages from memory; an entry named "gone" cannot be read.
+class MemoryReader : public LearnMailReader {
+public:
+    std::vector<LearnEntry> entries;
+    std::map<std::string, std::string> files;
+    std::vector<LearnEntry> listFolder(const std::string&) override { return entries; }
+    bool readMessage(const std::string& entry, size_t most, std::string& bytes) override {
+        auto found = files.find(entry);
+        if (found == files.end())
+            return false;
+        bytes = found->second.substr(0, most);
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST(LearningMail, ReadAsThePlugInReadsAndStoppedWhenCancelled) {
+    MemoryReader reader;
+    reader.entries = {{"F\\1", false}, {"F\\2", true}, {"F\\3", false}, {"F\\gone", false}, {"F\\4", false}};
+    reader.files = {{"F\\1", "a"}, {"F\\2", "unread"}, {"F\\3", std::string(kLearnMessageCap + 10, 'x')},
+                    {"F\\4", std::string("b\0c", 3)}};
+    struct Case {
+        bool takeUnread;
+        size_t stopAt;  // polls before the cancel
+        Lines read, huge, binary;
+        bool cancelled;
+    };
+    const Case cases[] = {
+        {false, SIZE_MAX, {"F\\1", "F\\3", "F\\4"}, {"F\\3"}, {"F\\4"}, false},
+        {true, SIZE_MAX, {"F\\1", "F\\2", "F\\3", "F\\4"}, {"F\\3"}, {"F\\4"}, false},
+        {false, 2, {"F\\1"}, {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        CountingMonitor monitor(c.stopAt);
+        size_t done = 0;
+        LearnFolderRead read = readLearnFolder(reader, "F", c.takeUnread, &monitor, done);
+        Lines names;
+        for (const LearnFolderMessage& message : read.messages) {
+            names.push_back(message.entry);
+            EXPECT_LE(message.text.size(), kLearnMessageCap);
+            EXPECT_EQ(std::string::npos, message.text.find('\0'));
+        }
+        EXPECT_EQ(c.read, names);
+        EXPECT_EQ(c.huge, read.huge);
+        EXPECT_EQ(c.binary, read.binary);
+        EXPECT_EQ(c.cancelled, read.cancelled);
+        EXPECT_EQ(monitor.calls[LearnStage::Reading], done + (c.cancelled ? 1 : 0));
+    }
 }
