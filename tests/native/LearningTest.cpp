@@ -83,6 +83,18 @@ TEST(LearningMailbox, NewMailSortedByRulesAPersonWouldKeep) {
         EXPECT_GE(wins[r], kLeastEvidence) << rules[r];
         EXPECT_EQ(std::string::npos, foldedText(rules[r]).find(box.owner)) << rules[r];
     }
+    // The senders who first write in the newest mail are there, only there, and sorted.
+    for (const char* newcomer : {"From: cousin@family.example.net", "From: newcomer@corp.example.co.jp"}) {
+        std::vector<LearnMessage> fromThem;
+        for (size_t m : split.heldOut)
+            if (box.input.messages[m].text.find(newcomer) != std::string::npos)
+                fromThem.push_back(box.input.messages[m]);
+        for (const LearnMessage& message : split.learnt.messages)
+            EXPECT_EQ(std::string::npos, message.text.find(newcomer));
+        ASSERT_FALSE(fromThem.empty()) << newcomer;
+        for (int to : destinationsOf({}, suggestionLines(learnt, 1), box.input.folders, fromThem))
+            EXPECT_EQ(fromThem[0].folder, to) << newcomer;
+    }
     auto has = [&](const std::string& rule) { return std::find(rules.begin(), rules.end(), rule) != rules.end(); };
     EXPECT_TRUE(has("From: World News -> Main\\User005.box")) << ::testing::PrintToString(rules);
     EXPECT_TRUE(has("From: Science < -> Main\\User006.box")) << "anchored: the name starts another feed's";
