@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks that the folders of plugin/ form layers: a file includes headers from its own folder
 or from folders below it, never above, so the folder graph has no cycle. Also keeps the two
-DLLs apart: plugin/ and hook/ share only contract/, which includes nothing else of the tree.
+DLLs apart: plugin/ and hook/ share only contract/, which includes nothing else of the tree,
+and the stand-in host uses the checker only through its interface header.
 Every source file counts, in any subfolder, and every include of a file of the tree must be
 spelled from the top (plugin/<folder>/..., contract/..., hook/...). Prints the graph."""
 import os
@@ -26,7 +27,11 @@ TREES = {
     'plugin': {'contract'},
     'hook': {'contract'},
     'contract': set(),
+    'host': {'plugin', 'contract', 'tools'},
 }
+
+# Libraries that others use only through one interface header.
+INTERFACES = {'tools/check/': 'tools/check/Checker.h'}
 
 SOURCES = ('.h', '.hh', '.hpp', '.hxx', '.inl', '.inc', '.ipp', '.c', '.cc', '.cpp', '.cxx', '.rc')
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')
@@ -103,6 +108,9 @@ class Check:
             self.check_arrow(tree, path, where, found)
 
     def check_arrow(self, tree, path, where, found):
+        for library, interface in INTERFACES.items():
+            if found.startswith(library) and not path.startswith(library) and found != interface:
+                self.problems.append(f'{where}: includes "{found}" (outside {library} use only "{interface}")')
         other_tree = found.split('/')[0]
         if other_tree != tree:
             self.crossings.setdefault(tree, set()).add(other_tree)
@@ -131,7 +139,7 @@ class Check:
         for folder in sorted(self.edges, key=order):
             print(f'{folder} -> {" ".join(sorted(self.edges[folder], key=order))}')
         for tree in sorted(self.crossings):
-            print(f'{tree}/ -> {" ".join(sorted(self.crossings[tree]))}/')
+            print(f'{tree}/ -> {" ".join(t + "/" for t in sorted(self.crossings[tree]))}')
         for p in self.problems:
             print(p)
         if self.problems:

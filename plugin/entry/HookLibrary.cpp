@@ -9,9 +9,10 @@ namespace {
 
 const char kHookLibraryName[] = "gantrel.dll";
 
-HMODULE loadBesidePlugin(HMODULE pluginModule) {
+// Loads the copy in the folder of a module (none: the host's program) by its full path.
+HMODULE loadBeside(HMODULE module) {
     char modulePath[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameA(pluginModule, modulePath, sizeof modulePath);
+    DWORD length = GetModuleFileNameA(module, modulePath, sizeof modulePath);
     // A path that was cut, or none at all, gives no folder to look in.
     if (length == 0 || length >= sizeof modulePath)
         return nullptr;
@@ -29,10 +30,11 @@ HMODULE loadBesidePlugin(HMODULE pluginModule) {
 
 }  // namespace
 
+// Only full paths: a bare name would let a copy in the current folder or on PATH win.
 HookLibrary LoadHookLibrary(HMODULE pluginModule) {
-    UniqueModule module(LoadLibraryA(kHookLibraryName));
+    UniqueModule module(loadBeside(pluginModule));
     if (!module)
-        module.reset(loadBesidePlugin(pluginModule));
+        module.reset(loadBeside(nullptr));
     if (!module)
         return HookLibrary{};
 
@@ -47,11 +49,13 @@ HookLibrary LoadHookLibrary(HMODULE pluginModule) {
     return library;
 }
 
+// A library whose hooks could not all be removed stays loaded for the rest of the process:
+// unloading it would leave a hook running into unmapped code.
 void UnloadHookLibrary(HookLibrary& library) {
     if (!library.loaded())
         return;
-    library.endHook();
-    FreeLibrary(library.module);
+    if (library.endHook())
+        FreeLibrary(library.module);
     library = HookLibrary{};
 }
 

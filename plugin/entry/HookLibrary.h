@@ -20,11 +20,12 @@ struct HookLibrary {
     bool loaded() const { return module != nullptr; }
 };
 
-// Loads "gantrel.dll" by the standard search, else from the plug-in's own folder, and binds
-// its exports. On any failure the library is unloaded again and the result is empty.
+// Loads "gantrel.dll" from the plug-in's own folder, else from the host program's folder,
+// always by full path, and binds its exports. On any failure the library is unloaded again
+// and the result is empty.
 HookLibrary LoadHookLibrary(HMODULE pluginModule);
 
-// Stops the hooks and unloads the library; leaves an empty record.
+// Stops the hooks and unloads the library, unless a hook is left; leaves an empty record.
 void UnloadHookLibrary(HookLibrary& library);
 
 }  // namespace corvane

@@ -18,6 +18,9 @@ BASE = {
     'contract/Ids.h': '#pragma once\n#include <cstdint>\n',
     'hook/Hook.cpp': '#include "hook/Hook.h"\n#include "contract/Ids.h"\n',
     'hook/Hook.h': '#pragma once\n',
+    'tools/check/Checker.h': '#include "tools/check/Inner.h"\n',
+    'tools/check/Inner.h': '#pragma once\n',
+    'host/Host.cpp': '#include "tools/check/Checker.h"\n#include "plugin/rules/Rule.h"\n',
 }
 
 # (what the case shows, files added to the base tree, text the check must print)
@@ -49,6 +52,9 @@ CASES = [
      'plugin/ may use only contract'),
     ('contract uses the plug-in', {'contract/Bad.h': '#include "plugin/common/Text.h"\n'},
      'contract/ may use only nothing'),
+    ('host passes by the checker\'s interface', {'host/Bad.cpp': '#include "tools/check/Inner.h"\n'},
+     'use only "tools/check/Checker.h"'),
+    ('host uses the hook\'s sources', {'host/Bad.cpp': '#include "hook/Hook.h"\n'}, 'host/ may use only'),
 ]
 
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/check/AccountRules.h"
 #include "tools/check/Findings.h"
 
 namespace corvane {
