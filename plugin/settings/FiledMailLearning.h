@@ -36,7 +36,7 @@ struct FiledMailSettings {
     // Box 1018, as the page shows it. Learning on decoded text needs the message decoder as a
     // LearnDecoder; until the plug-in carries one, the mail is learnt from as raw bytes.
     bool decodeMime = false;
-    const LearnDecoder* decoder = nullptr;  // used with decodeMime (not owned)
+    LearnDecoder* decoder = nullptr;  // used with decodeMime (not owned)
 };
 
 struct Proposal {

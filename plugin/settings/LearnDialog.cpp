@@ -25,6 +25,8 @@ namespace {
 // The decode box of the options page (1018): checked there, the mail is learnt from decoded.
 constexpr int kDecodeMimeBox = 1018;
 constexpr int kCountColumn = 3;
+// The target column is wider than the rules page's: a check box stands before the text.
+constexpr int kTargetWidth = 100;
 // Messages read between two updates of the progress dialog's counts.
 constexpr size_t kCountsEvery = 16;
 
@@ -181,6 +183,12 @@ bool takeCopies(HWND optionsPage, LearnDialogData& data) {
 
 void insertProposalRow(HWND list, int row, const Proposal& proposal) {
     setRuleRow(list, NoRow, &proposal.rule);
+    // The folder icon belongs to the destination's cell only.
+    LVITEMA target = {};
+    target.mask = LVIF_IMAGE;
+    target.iItem = row;
+    target.iImage = I_IMAGENONE;
+    ListView_SetItem(list, &target);
     char text[128];
     formatBuffer(text, "%d 通 (ほかのフォルダから %d 通)", proposal.takes, proposal.takesOther);
     ListView_SetItemText(list, row, kCountColumn, text);
@@ -191,6 +199,7 @@ void fillProposals(HWND dialog, const FiledMailLearning& learning) {
     HWND list = GetDlgItem(dialog, IDC_LEARN_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_SUBITEMIMAGES | LVS_EX_FULLROWSELECT);
     insertRuleColumns(list);
+    ListView_SetColumnWidth(list, 0, kTargetWidth);
     LVCOLUMNA column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.cx = 190;
