@@ -151,9 +151,6 @@ void convertIso2022Jp(const Byte* p, size_t n, Controls controls, TextSink& out)
         size_t escape = b == 0x1B ? jisEscape(p + i, n - i, &mode) : 0;
         if (escape) {
             i += escape;
-        } else if (b == 0x0E || b == 0x0F) {
-            mode = b == 0x0E ? JisMode::Katakana : JisMode::Ascii;
-            i += 1;
         } else if (mode != JisMode::Ascii && b >= 0x21 && b <= 0x7E) {
             bool pair = mode != JisMode::Katakana;
             if (pair && (i + 1 >= n || p[i + 1] < 0x21 || p[i + 1] > 0x7E)) {

@@ -40,6 +40,7 @@ public:
     void append(const char* text, size_t length);
     size_t length() const { return length_; }
     const char* data() const { return buffer_; }
+    char* data() { return buffer_; }
     char last() const { return length_ ? buffer_[length_ - 1] : '\0'; }
     // Writes the NUL after the text and gives its length.
     size_t finish() {

@@ -257,12 +257,27 @@ const char* fieldEnd(const char* field, const char* end) {
     }
 }
 
+// A line break in a decoded field that a blank does not follow would start a header line or
+// end the header block: bare CR and LF of the raw text can meet that way once an escape
+// sequence or an empty encoded word between them is gone. Its CR becomes a blank.
+void blankNewLines(TextSink& out, size_t from) {
+    char* text = out.data();
+    size_t end = out.length();
+    for (size_t i = from; i + 1 < end; ++i)
+        if (text[i] == '\r' && text[i + 1] == '\n' && !(i + 2 < end && isBlank(text[i + 2], false)))
+            text[i] = ' ';
+}
+
 // Each field decoded on its own; a fold between adjacent encoded words goes with the blanks
 // around it, every other line break stays.
 void decodeHeaderBlock(const char* p, const char* end, Work& w) {
     for (const char* field = p; field < end;) {
         const char* fieldStop = fieldEnd(field, end);
+        size_t from = w.out.length();
         decodeHeaderText(field, static_cast<size_t>(fieldStop - field), true, w);
+        if (w.out.length() == from && fieldStop > field)
+            w.out.put(' ');  // a field that decodes to nothing must not leave an empty line
+        blankNewLines(w.out, from);
         if (fieldStop == end)
             break;
         w.out.append("\r\n", 2);
@@ -343,6 +358,24 @@ const char* parameterValue(const char* p, char* out, size_t cap, size_t* length)
     return p;
 }
 
+// An RFC 2231 value (charset'language'text with %XX escapes) made its text, in place.
+size_t extendedValue(char* value, size_t length) {
+    const char* first = static_cast<const char*>(memchr(value, '\'', length));
+    const char* second = first ? static_cast<const char*>(memchr(first + 1, '\'', length - static_cast<size_t>(first + 1 - value))) : nullptr;
+    if (!second)
+        return length;
+    size_t n = 0;
+    for (size_t i = static_cast<size_t>(second + 1 - value); i < length; ++i) {
+        if (value[i] == '%' && i + 2 < length && hexValue(value[i + 1]) >= 0 && hexValue(value[i + 2]) >= 0) {
+            value[n++] = static_cast<char>(hexValue(value[i + 1]) << 4 | hexValue(value[i + 2]));
+            i += 2;
+        } else {
+            value[n++] = value[i];
+        }
+    }
+    return n;
+}
+
 void parseParameters(const char* p, ContentType& type) {
     while ((p = strchr(p, ';')) != nullptr) {
         p = skipBlanks(p + 1);
@@ -357,6 +390,10 @@ void parseParameters(const char* p, ContentType& type) {
         char value[kHeaderValueSize];
         size_t length = 0;
         p = parameterValue(p, value, sizeof value, &length);
+        if (nameLength > 1 && name[nameLength - 1] == '*') {
+            --nameLength;
+            length = extendedValue(value, length);
+        }
         if (tokenIs(name, nameLength, "charset")) {
             type.hasCharset = true;
             type.charset = charsetByName(value, length);
@@ -367,21 +404,26 @@ void parseParameters(const char* p, ContentType& type) {
     }
 }
 
-// The type a Content-Type value names; a value that is no type/subtype counts as text/plain.
+// The type a Content-Type value names; a value that is no type/subtype counts as text/plain
+// (its parameters still count).
 ContentType parseContentType(const char* value) {
     ContentType type;
     const char* p = skipBlanks(value);
     const char* major = p;
     while (*p && *p != '/' && *p != ';' && !isBlank(*p, true))
         ++p;
-    if (*p != '/')
+    if (*p != '/') {
+        parseParameters(p, type);
         return type;
+    }
     size_t majorLength = static_cast<size_t>(p - major);
     const char* minor = ++p;
     while (*p && *p != ';' && !isBlank(*p, true))
         ++p;
-    if (p == minor)
+    if (p == minor) {
+        parseParameters(p, type);
         return type;
+    }
     type.kind = tokenIs(major, majorLength, "text") ? Kind::Text
               : tokenIs(major, majorLength, "multipart") ? Kind::Multipart : Kind::Other;
     type.digest = tokenIs(minor, static_cast<size_t>(p - minor), "digest");
@@ -478,19 +520,20 @@ void decodePart(Range part, int depth, bool digest, Work& w) {
     decodeEntity(headers, body, depth, digest, w);
 }
 
-// The parts between the delimiters; false when the body holds no delimiter at all.
+// The parts between the delimiters (a delimiter right after another makes no part); false
+// when the body holds no delimiter at all.
 bool decodeMultipart(Range body, const ContentType& type, int depth, Work& w) {
     Delimiter d;
     if (!findDelimiter(body.begin, body, type, &d))
         return false;
     while (!d.closing && w.parts < MessageDecoder::kMaxParts) {
-        ++w.parts;
         Delimiter next;
         bool more = findDelimiter(d.after, body, type, &next);
         const char* partEnd = more ? next.line - 2 : body.end;
-        if (partEnd < d.after)
-            partEnd = d.after;
-        decodePart(Range{d.after, partEnd}, depth + 1, type.digest, w);
+        if (partEnd > d.after) {
+            ++w.parts;
+            decodePart(Range{d.after, partEnd}, depth + 1, type.digest, w);
+        }
         if (!more)
             break;
         d = next;

@@ -190,6 +190,11 @@ TEST(HeaderBlock, FoldsBetweenAdjacentWordsGoOtherLinesStay) {
         "Subject: 請求\r\nX-A: one\r\n two\r\nFrom: 請 <a@b>");
     msg("Subject: =?UTF-8?Q?a=0D=0A=0D=0Ab?=\r\n\r\nbody", "Subject: a    b\r\n\r\nbody");
     msg("Subject: \x1b$B@A\x1b(B\r\nTo: \xE8\xAB\x8B\xE6\xB1\x82\r\n", "Subject: 請\r\nTo: 請求\r\n");
+    // Bare CR and LF that meet once what stood between them is gone start no header line.
+    msg("Subject: \x1b$B@A\r\x1b(B\nX-Evil: 1\r\n\r\nb", "Subject: 請 \nX-Evil: 1\r\n\r\nb");
+    msg("Subject: a\r=?utf-8?Q?\?=\nX-Evil: 1", "Subject: a \nX-Evil: 1");
+    msg("A: 1\r\n=?utf-8?Q?\?=\r\nB: 2\r\n\r\nbody", "A: 1\r\n \r\nB: 2\r\n\r\nbody");
+    msg("A: 1\r\n =?utf-8?Q?=0D=0A?=\r\n\r\nbody", "A: 1\r\n   \r\n\r\nbody");
 }
 
 TEST(MessageBodies, SinglePartTransferEncodingAndCharset) {
