@@ -30,13 +30,27 @@ void putUnicode(char32_t c, Controls controls, TextSink& out) {
 
 // A double-byte Shift-JIS code, in the code page's chosen form; the replacement when the
 // two bytes form no character.
-void putSjisPair(Byte lead, Byte trail, TextSink& out) {
-    char32_t c = cp932::pairToUnicode(lead, trail);
-    out.putCode(c ? cp932::fromUnicode(c) : -1);
+[[gnu::always_inline]] inline void putSjisPair(Byte lead, Byte trail, TextSink& out) {
+    out.putCode(cp932::chosenForm(lead, trail));
+}
+
+// How many bytes from p on copy unchanged: ASCII other than the controls that this
+// conversion makes blanks.
+size_t plainRun(const Byte* p, size_t n, Controls controls) {
+    size_t i = 0;
+    if (controls == Controls::Raw) {
+        while (i < n && p[i] < 0x80)
+            ++i;
+        return i;
+    }
+    bool keepBreaks = controls == Controls::Body;
+    while (i < n && p[i] < 0x80 && (p[i] >= 0x20 || (keepBreaks && (p[i] == '\t' || p[i] == '\r' || p[i] == '\n'))))
+        ++i;
+    return i;
 }
 
 // The Shift-JIS code of JIS X 0208 row and cell bytes (each 0x21-0x7E).
-void putJisPair(Byte j1, Byte j2, TextSink& out) {
+[[gnu::always_inline]] inline void putJisPair(Byte j1, Byte j2, TextSink& out) {
     auto lead = static_cast<Byte>(((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0));
     auto trail = static_cast<Byte>(j2 + ((j1 & 1) ? (j2 >= 0x60 ? 0x20 : 0x1F) : 0x7E));
     putSjisPair(lead, trail, out);
@@ -44,6 +58,13 @@ void putJisPair(Byte j1, Byte j2, TextSink& out) {
 
 void convertSingleBytes(bool latin1, const Byte* p, size_t n, Controls controls, TextSink& out) {
     for (size_t i = 0; i < n; ++i) {
+        size_t run = plainRun(p + i, n - i, controls);
+        if (run) {
+            out.append(reinterpret_cast<const char*>(p + i), run);
+            i += run;
+            if (i == n)
+                break;
+        }
         if (p[i] < 0x80 || latin1)
             putUnicode(p[i], controls, out);
         else
@@ -72,8 +93,23 @@ size_t utf8Sequence(const Byte* p, size_t n, char32_t* c) {
     return length;
 }
 
-void convertUtf8(const Byte* p, size_t n, Controls controls, TextSink& out) {
+void convertUtf8(const Byte* p, size_t n, Controls controls, TextSink& sink) {
+    TextSink out = sink;  // kept in registers: no byte written can alias it
+    const unsigned short* table = cp932::reverseTable();
     for (size_t i = 0; i < n;) {
+        if (size_t run = plainRun(p + i, n - i, controls)) {
+            out.append(reinterpret_cast<const char*>(p + i), run);
+            i += run;
+            continue;
+        }
+        if ((p[i] & 0xF0) == 0xE0 && i + 2 < n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+            char32_t c = (p[i] & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
+            if (c >= 0x800 && (c < 0xD800 || c > 0xDFFF)) {
+                out.putCode(table[c] ? table[c] : -1);
+                i += 3;
+                continue;
+            }
+        }
         char32_t c = 0;
         size_t length = utf8Sequence(p + i, n - i, &c);
         if (length == 0) {
@@ -84,26 +120,32 @@ void convertUtf8(const Byte* p, size_t n, Controls controls, TextSink& out) {
         putUnicode(c, controls, out);
         i += length;
     }
+    sink = out;
 }
 
-void convertShiftJis(const Byte* p, size_t n, Controls controls, TextSink& out) {
+void convertShiftJis(const Byte* p, size_t n, Controls controls, TextSink& sink) {
+    TextSink out = sink;  // kept in registers: no byte written can alias it
     for (size_t i = 0; i < n; ++i) {
+        if (size_t run = plainRun(p + i, n - i, controls)) {
+            out.append(reinterpret_cast<const char*>(p + i), run);
+            i += run - 1;
+            continue;
+        }
         if (isSjisLeadByte(p[i])) {
-            if (i + 1 < n && cp932::pairToUnicode(p[i], p[i + 1])) {
-                putSjisPair(p[i], p[i + 1], out);
-                ++i;
-            } else {
-                out.put(cp932::kReplacement);
-            }
+            int code = i + 1 < n ? cp932::chosenForm(p[i], p[i + 1]) : -1;
+            out.putCode(code);
+            i += code >= 0;
         } else if (char32_t c = cp932::singleToUnicode(p[i])) {
             putUnicode(c, controls, out);
         } else {
             out.put(cp932::kReplacement);
         }
     }
+    sink = out;
 }
 
-void convertEucJp(const Byte* p, size_t n, Controls controls, TextSink& out) {
+void convertEucJp(const Byte* p, size_t n, Controls controls, TextSink& sink) {
+    TextSink out = sink;  // kept in registers: no byte written can alias it
     for (size_t i = 0; i < n;) {
         Byte b = p[i];
         if (b < 0x80) {
@@ -123,6 +165,7 @@ void convertEucJp(const Byte* p, size_t n, Controls controls, TextSink& out) {
             i += 1;
         }
     }
+    sink = out;
 }
 
 enum class JisMode { Ascii, Kanji, Katakana, Unsupported };
@@ -144,10 +187,26 @@ size_t jisEscape(const Byte* p, size_t n, JisMode* mode) {
     return 0;
 }
 
-void convertIso2022Jp(const Byte* p, size_t n, Controls controls, TextSink& out) {
+void convertIso2022Jp(const Byte* p, size_t n, Controls controls, TextSink& sink) {
+    TextSink out = sink;  // kept in registers: no byte written can alias it
     JisMode mode = JisMode::Ascii;
     for (size_t i = 0; i < n;) {
         Byte b = p[i];
+        if (mode == JisMode::Ascii && b != 0x1B) {
+            size_t run = plainRun(p + i, n - i, controls);
+            if (const void* escape = memchr(p + i, 0x1B, run))
+                run = static_cast<size_t>(static_cast<const Byte*>(escape) - (p + i));
+            if (run) {
+                out.append(reinterpret_cast<const char*>(p + i), run);
+                i += run;
+                continue;
+            }
+        }
+        if (mode == JisMode::Kanji && b >= 0x21 && b <= 0x7E && i + 1 < n && p[i + 1] >= 0x21 && p[i + 1] <= 0x7E) {
+            putJisPair(b, p[i + 1], out);
+            i += 2;
+            continue;
+        }
         size_t escape = b == 0x1B ? jisEscape(p + i, n - i, &mode) : 0;
         if (escape) {
             i += escape;
@@ -175,9 +234,14 @@ void convertIso2022Jp(const Byte* p, size_t n, Controls controls, TextSink& out)
             i += 1;
         }
     }
+    sink = out;
 }
 
 void copyAsItStands(const char* text, size_t length, Controls controls, TextSink& out) {
+    if (controls == Controls::Raw) {
+        out.append(text, length);
+        return;
+    }
     for (size_t i = 0; i < length; ++i) {
         auto b = static_cast<Byte>(text[i]);
         out.put(isControl(b, controls) ? ' ' : text[i]);
@@ -207,29 +271,14 @@ Charset charsetByName(const char* name, size_t length) {
     return Charset::Unknown;
 }
 
-void TextSink::putCode(int code) {
-    if (code < 0)
-        put(cp932::kReplacement);
-    else if (code < 0x100)
-        put(static_cast<char>(code));
-    else
-        putPair(static_cast<char>(code >> 8), static_cast<char>(code & 0xFF));
-}
-
-void TextSink::append(const char* text, size_t length) {
-    size_t room = capacity_ - length_;
-    size_t take = length;
-    if (take > room) {
-        take = 0;
-        for (;;) {
-            size_t width = isSjisLeadByte(static_cast<Byte>(text[take])) ? 2 : 1;
-            if (take + width > room)
-                break;
-            take += width;
-        }
+size_t TextSink::wholeCharacters(const char* text, size_t room) {
+    size_t take = 0;
+    for (;;) {
+        size_t width = isSjisLeadByte(static_cast<Byte>(text[take])) ? 2 : 1;
+        if (take + width > room)
+            return take;
+        take += width;
     }
-    memcpy(buffer_ + length_, text, take);
-    length_ = take < length ? capacity_ : length_ + take;
 }
 
 bool looksLikeUtf8(const char* text, size_t length) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 namespace corvane {
 
@@ -36,8 +37,20 @@ public:
         }
     }
     // A code as cp932::fromUnicode gives it; a negative one writes the replacement.
-    void putCode(int code);
-    void append(const char* text, size_t length);
+    void putCode(int code) {
+        if (code < 0)
+            put('?');
+        else if (code < 0x100)
+            put(static_cast<char>(code));
+        else
+            putPair(static_cast<char>(code >> 8), static_cast<char>(code & 0xFF));
+    }
+    void append(const char* text, size_t length) {
+        size_t room = capacity_ - length_;
+        size_t take = length <= room ? length : wholeCharacters(text, room);
+        memcpy(buffer_ + length_, text, take);
+        length_ = take < length ? capacity_ : length_ + take;
+    }
     size_t length() const { return length_; }
     const char* data() const { return buffer_; }
     char* data() { return buffer_; }
@@ -49,6 +62,10 @@ public:
     }
 
 private:
+    // The longest start of text (longer than room) of at most room bytes that does not end
+    // inside a double-byte character.
+    static size_t wholeCharacters(const char* text, size_t room);
+
     char* buffer_;
     size_t capacity_;
     size_t length_ = 0;

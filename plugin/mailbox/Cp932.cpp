@@ -8,9 +8,11 @@
 namespace corvane {
 namespace cp932 {
 
-namespace {
-
+namespace detail {
 #include "plugin/mailbox/Cp932Table.inc"
+}  // namespace detail
+
+namespace {
 
 constexpr unsigned char kFirstTrail = 0x40;
 constexpr unsigned char kLastTrail = 0xFC;
@@ -41,6 +43,8 @@ public:
         for (const auto& form : jisForms)
             claim(form.c, form.code);
     }
+
+    const unsigned short* codes() const { return codes_.get(); }
 
     int code(char32_t c) const {
         if (c == 0)
@@ -75,16 +79,21 @@ char32_t singleToUnicode(unsigned char byte) {
     return 0;
 }
 
-char32_t pairToUnicode(unsigned char lead, unsigned char trail) {
-    if (lead < 0x80 || trail < kFirstTrail || trail > kLastTrail)
-        return 0;
-    unsigned row = kCp932RowOfLead[lead - 0x80];
-    return row ? kCp932Rows[row - 1][trail - kFirstTrail] : 0;
+namespace {
+
+const ReverseTable& reverse() {
+    static const ReverseTable table;
+    return table;
 }
 
+}  // namespace
+
 int fromUnicode(char32_t c) {
-    static const ReverseTable table;
-    return table.code(c);
+    return reverse().code(c);
+}
+
+const unsigned short* reverseTable() {
+    return reverse().codes();
 }
 
 std::string profileRoundTrip(const char* text, size_t length) {

@@ -30,14 +30,25 @@ int hexValue(char c) {
     return -1;
 }
 
+struct Base64Values {
+    signed char of[256];
+    constexpr Base64Values() : of() {
+        for (int c = 0; c < 256; ++c)
+            of[c] = -1;
+        for (int i = 0; i < 26; ++i) {
+            of['A' + i] = static_cast<signed char>(i);
+            of['a' + i] = static_cast<signed char>(26 + i);
+        }
+        for (int i = 0; i < 10; ++i)
+            of['0' + i] = static_cast<signed char>(52 + i);
+        of[static_cast<int>('+')] = 62;
+        of[static_cast<int>('/')] = 63;
+    }
+};
+constexpr Base64Values kBase64;
+
 int base64Value(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    return c == '+' ? 62 : c == '/' ? 63 : -1;
+    return kBase64.of[static_cast<unsigned char>(c)];
 }
 
 bool isBlank(char c, bool folds) {
@@ -57,23 +68,36 @@ size_t decodeBase64Body(const char* p, const char* end, char* out) {
     size_t n = 0;
     unsigned bits = 0;
     int count = 0;
-    for (; p < end; ++p) {
-        if (*p == '=' && count % 4 >= 2)
+    while (p < end) {
+        if (count == 0 && end - p >= 4) {
+            int a = base64Value(p[0]), b = base64Value(p[1]), c = base64Value(p[2]), d = base64Value(p[3]);
+            if ((a | b | c | d) >= 0) {
+                unsigned group = static_cast<unsigned>(a << 18 | b << 12 | c << 6 | d);
+                out[n] = static_cast<char>(group >> 16);
+                out[n + 1] = static_cast<char>(group >> 8);
+                out[n + 2] = static_cast<char>(group);
+                n += 3;
+                p += 4;
+                continue;
+            }
+        }
+        if (*p == '=' && count >= 2)
             break;
-        int v = base64Value(*p);
+        int v = base64Value(*p++);
         if (v < 0)
             continue;
         bits = bits << 6 | static_cast<unsigned>(v);
-        if (++count % 4 == 0) {
+        if (++count == 4) {
             out[n++] = static_cast<char>(bits >> 16);
             out[n++] = static_cast<char>(bits >> 8);
             out[n++] = static_cast<char>(bits);
             bits = 0;
+            count = 0;
         }
     }
-    if (count % 4 == 2)
+    if (count == 2)
         out[n++] = static_cast<char>(bits >> 4);
-    else if (count % 4 == 3) {
+    else if (count == 3) {
         out[n++] = static_cast<char>(bits >> 10);
         out[n++] = static_cast<char>(bits >> 2);
     }
