@@ -35,7 +35,7 @@ Finding& keyProblem(Findings& findings, const AccountRules& rules, const std::st
 }
 
 void lintOptions(const AccountRules& rules, Findings& findings) {
-    for (const char* key : {"unreadmail", "reportresult"}) {
+    for (const char* key : {"unreadmail", "reportresult", "decodemime"}) {
         const ProfileLine* line = rules.file->find("Generic", key);
         if (!line || line->value == "0" || line->value == "1")
             continue;
@@ -117,7 +117,8 @@ void lintUnreadKeys(const AccountRules& rules, Findings& findings) {
         }
         bool known = rule ? ruleKeyNumber(line.key) > 0
                           : compareNoCase(line.key.c_str(), "unreadmail") == 0 ||
-                                compareNoCase(line.key.c_str(), "reportresult") == 0;
+                                compareNoCase(line.key.c_str(), "reportresult") == 0 ||
+                                compareNoCase(line.key.c_str(), "decodemime") == 0;
         if (!known)
             keyProblem(findings, rules, "unknown-key", line, "使われないキーです");
         else if (!line.hasEquals)
@@ -125,11 +126,24 @@ void lintUnreadKeys(const AccountRules& rules, Findings& findings) {
     }
 }
 
+bool hasNonAscii(const char* text) {
+    for (; *text; ++text)
+        if (static_cast<unsigned char>(*text) >= 0x80)
+            return true;
+    return false;
+}
+
 void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet& set, const AccountRules& rules,
               const std::string& root, Findings& findings) {
     const DistributeRule& rule = loaded.rule;
     auto problem = [&](const std::string& code, const std::string& message) {
         Finding& finding = findings.addProblem(code, rules.iniPath, message);
+        finding.line = loaded.line;
+        finding.key = loaded.key;
+        finding.rule = number;
+    };
+    auto warning = [&](const std::string& code, const std::string& message) {
+        Finding& finding = findings.addWarning(code, rules.iniPath, message);
         finding.line = loaded.line;
         finding.key = loaded.key;
         finding.rule = number;
@@ -157,6 +171,10 @@ void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet&
         problem("regex-error", "正規表現のエラー: " + set.regexError(index));
     if (rule.searchTarget == NamedHeader && rule.useRegex)
         problem("regex-ignored", "指定ヘッダの規則では正規表現は使われず、そのままの文字列として比べられます");
+    if (!rules.load.decodeMime && hasNonAscii(rule.searchText))
+        warning("raw-bytes-only", "検索文字列に ASCII 以外の文字があります。エンコードを解読しない設定では、"
+                                  "エンコードされていない Shift-JIS のメールにしか一致しません"
+                                  "(「エンコードを解読して照合する」をオンに)");
 
     if (!ruleFitsRecord(rule))
         problem("not-saved", "保存して読み直すと同じ規則になりません(保存のときに省かれます)");
@@ -202,7 +220,7 @@ void lintRulesFile(const AccountRules& rules, const std::string& root, Findings&
     lintOptions(rules, findings);
     lintLoadStop(rules, findings);
     lintUnreadKeys(rules, findings);
-    RuleSet set(rules.load.rules);
+    RuleSet set(rules.load.rules, rules.load.decodeMime);
     for (size_t i = 0; i < rules.load.rules.size(); ++i)
         lintRule(rules.load.rules[i], static_cast<int>(i + 1), rules.load.rules.size(), set, rules, root, findings);
     if (rules.load.rules.empty())

@@ -6,6 +6,7 @@
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/mailbox/MailboxPaths.h"
+#include "plugin/mailbox/MessageDecoder.h"
 #include "plugin/rules/RuleText.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"
@@ -180,6 +181,20 @@ std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const s
     return out;
 }
 
+namespace {
+
+// With the option decodemime the rules see decoded text: learning and its checks work on it.
+void decodeMessages(LearnInput& input) {
+    MessageDecoder decoder;
+    for (LearnMessage& message : input.messages) {
+        size_t length = 0;
+        const char* decoded = decoder.decodeMessage(message.text.c_str(), &length);
+        message.text.assign(decoded, length);
+    }
+}
+
+}  // namespace
+
 SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout, bool ignoreInbox) {
     SuggestResult result;
     result.ignoreInbox = ignoreInbox;
@@ -237,6 +252,8 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
         ++result.staying;
     }
 
+    if (load.decodeMime)
+        decodeMessages(result.input);
     result.learning = learnRules(result.input);
     result.lines = suggestionLines(result.learning, result.firstNumber);
     std::vector<int> destinations =
