@@ -1,5 +1,5 @@
 // What one key event or retrieved message costs the hook library before it is passed on: the
-// empty-list guard that every process of the desktop but the host runs, and the decisions over
+// empty-list guard that the host runs before its first window opens, and the decisions over
 // lists of the host's size and larger. (The call of the next hook is the system's, not here.)
 #include <benchmark/benchmark.h>
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "contract/MenuItems.h"
+
 namespace corvane {
 
 // One registered window. A folder window's own entry has no owner (0); a view window's entry
@@ -26,11 +28,6 @@ struct HookCommandIds {
     uint32_t distribute;
     uint32_t undo;
 };
-
-// Host menu items that the plug-in has relabelled.
-constexpr uint32_t kViewDistributeItem = 32802;
-constexpr uint32_t kFolderUndoItem = 32825;
-constexpr uint32_t kFolderDistributeItem = 32826;
 
 constexpr int kHookAction = 0;         // HC_ACTION
 constexpr uint32_t kRemoveFlag = 1;    // PM_REMOVE

@@ -8,8 +8,7 @@
 #include "host/Mailbox.h"
 #include "host/StandInHost.h"
 #include "plugin/mailbox/HeaderExtraction.h"
-#include "tools/check/Disk.h"
-#include "tools/check/TextDisplay.h"
+#include "tools/check/Checker.h"
 #include "tools/sample/SampleMailbox.h"
 
 namespace standin {

@@ -7,7 +7,7 @@
 #include "host/StandInHost.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/MailboxPaths.h"
-#include "tools/check/Preview.h"
+#include "tools/check/Checker.h"
 #include "tools/sample/SampleMailbox.h"
 
 namespace standin {

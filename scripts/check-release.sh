@@ -9,7 +9,9 @@ zip=${output%%$'\n'*}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unzip -q "$zip" -d "$work"
-dir=$work/corvane-1.1.1
+version=$(head -n 1 VERSION)
+dir=$work/corvane-$version
+[ "$(basename "$zip")" = "corvane-$version.zip" ] || { echo "$zip is not named after the version $version"; exit 1; }
 status=0
 for file in corvane.dll gantrel.dll readme.txt corvane-check.exe corvane-check.txt \
             licenses/Oniguruma.txt licenses/GCC-runtime.txt licenses/mingw-w64.txt; do
@@ -24,7 +26,9 @@ done
 check_version() {
   strings -el -n 3 "$dir/$1" | grep -qx "$2" || { echo "$1 has no version resource $2"; status=1; }
 }
-check_version corvane.dll 1.1.1
+check_version corvane.dll "$version"
+iconv -f CP932 -t UTF-8 "$dir/readme.txt" | head -n 3 | grep -q "Corvane $version " ||
+  { echo "readme.txt: the header does not name version $version"; status=1; }
 check_version gantrel.dll 1.0
 # The zipped DLLs are the files the win32 tests load (build/win32/bin), byte for byte; the test
 # command records their hashes after its win32 run, and a record that names other bytes means

@@ -1,11 +1,12 @@
 #include "plugin/common/ErrorBox.h"
 
+#include "CorvaneVersion.h"
 #include "plugin/common/StrUtil.h"
 
 namespace corvane {
 
 const char kPluginName[] = "Corvane";
-const char kPluginVersion[] = "1.1.1";
+const char kPluginVersion[] = CORVANE_VERSION;
 
 int ShowErrorBox(HWND owner, const char* text) {
     char caption[1024];

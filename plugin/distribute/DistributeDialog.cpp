@@ -4,14 +4,14 @@
 
 #include <cstdlib>
 
-#include "plugin/binding/HistoryFile.h"
-#include "plugin/binding/MessageReading.h"
-#include "plugin/binding/PluginState.h"
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ExceptionGuard.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/common/WorkerThread.h"
 #include "plugin/distribute/DistributionWorker.h"
+#include "plugin/folders/MessageReading.h"
 #include "plugin/hostapi/HostApi.h"
+#include "plugin/mailbox/HistoryFile.h"
 #include "plugin/mailbox/MailboxFiles.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RuleMatching.h"
@@ -147,7 +147,7 @@ void copyCurrentFolder(char* out) {
 void writeRunHistory(const MoveList* moves) {
     FolderContext* context = folderRegistry().find(g_state.folderWindow);
     if (context && moves)
-        writeHistory(*context, *moves);
+        writeHistory(context->accountDir, context->folderWindow, *moves);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "plugin/binding/FolderRegistry.h"
+#include "plugin/folders/FolderRegistry.h"
 
 namespace corvane {
 

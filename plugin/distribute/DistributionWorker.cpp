@@ -6,11 +6,11 @@
 #include <new>
 #include <vector>
 
-#include "plugin/binding/FolderRegistry.h"
-#include "plugin/binding/MessageReading.h"
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/common/TimerResolution.h"
+#include "plugin/folders/FolderRegistry.h"
+#include "plugin/folders/MessageReading.h"
 #include "plugin/mailbox/History.h"
 #include "plugin/mailbox/UnreadIndex.h"
 #include "plugin/resources/resource.h"

@@ -1,5 +1,6 @@
 #include "plugin/entry/AboutDialog.h"
 
+#include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/entry/Plugin.h"
 #include "plugin/resources/resource.h"
@@ -43,7 +44,7 @@ INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 INT_PTR ShowAboutDialog(HWND parent) {
-    return DialogBoxParamA(pluginState().instance, MAKEINTRESOURCEA(IDD_ABOUT), parent, aboutDialogProc, 0);
+    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_ABOUT), parent, aboutDialogProc, 0);
 }
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "plugin/common/ModuleInstance.h"
 #include "plugin/distribute/DistributeDialog.h"
 #include "plugin/entry/Plugin.h"
 #include "plugin/hostapi/HostApi.h"
@@ -22,7 +23,7 @@ void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, DLGPROC procedure) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     EnterCriticalSection(&lock);
-    DialogBoxParamA(state.instance, MAKEINTRESOURCEA(IDD_PROGRESS), folderWindow, procedure, 0);
+    DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_PROGRESS), folderWindow, procedure, 0);
     LeaveCriticalSection(&lock);
 }
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 
 #define APC_ENTRY(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
 #include "plugin/entry/EntryPoints.h"

@@ -2,7 +2,7 @@
 // the hook library turns them into the commands, else items of their own at the end.
 #include "plugin/entry/Plugin.h"
 
-#include "hook/HookDecisions.h"
+#include "contract/MenuItems.h"
 
 using namespace corvane;
 

@@ -1,6 +1,7 @@
 #include "plugin/entry/Plugin.h"
 
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/entry/AboutDialog.h"
 #include "plugin/hostapi/HostApi.h"
@@ -9,7 +10,7 @@
 namespace corvane {
 
 bool attachPlugin(HINSTANCE instance) {
-    pluginState().instance = instance;
+    setModuleInstance(instance);
     if (BindHostApi())
         return true;
     char text[256];
@@ -38,7 +39,7 @@ extern "C" BOOL WINAPI APCStartUp(int) {
         HostApi& host = hostApi();
         state.distributeCommandId = host.APARegistCallback(onDistributeCommand, 0);
         state.undoCommandId = host.APARegistCallback(onUndoCommand, 0);
-        state.hook = LoadHookLibrary(state.instance);
+        state.hook = LoadHookLibrary(moduleInstance());
         if (state.hook.loaded())
             state.hook.beginHook(state.distributeCommandId, state.undoCommandId);
         if (!state.locksCreated) {

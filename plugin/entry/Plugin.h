@@ -3,8 +3,9 @@
 
 #include <windows.h>
 
-#include "plugin/binding/PluginState.h"
+#include "plugin/common/ExceptionGuard.h"
 #include "plugin/entry/EntryPointTypes.h"
+#include "plugin/entry/PluginState.h"
 
 namespace corvane {
 

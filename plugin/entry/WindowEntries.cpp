@@ -1,9 +1,9 @@
 // The entry points for the host's folder and view windows.
-#include "plugin/binding/FolderRegistry.h"
-#include "plugin/binding/RulesFile.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/entry/Plugin.h"
+#include "plugin/folders/FolderRegistry.h"
 #include "plugin/hostapi/HostApi.h"
+#include "plugin/rules/RulesFile.h"
 
 using namespace corvane;
 

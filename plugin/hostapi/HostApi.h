@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 
 namespace corvane {
 

@@ -2,15 +2,15 @@
 
 #include <process.h>
 
-#include "plugin/binding/FolderRegistry.h"
-#include "plugin/binding/HistoryFile.h"
-#include "plugin/binding/MessageReading.h"
-#include "plugin/binding/PluginState.h"
-#include "plugin/binding/RulesFile.h"
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ExceptionGuard.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/common/WorkerThread.h"
+#include "plugin/folders/FolderRegistry.h"
+#include "plugin/folders/MessageReading.h"
 #include "plugin/hostapi/HostApi.h"
+#include "plugin/mailbox/AccountFiles.h"
+#include "plugin/mailbox/HistoryFile.h"
 #include "plugin/resources/resource.h"
 #include "plugin/undo/UndoWorker.h"
 
@@ -69,7 +69,7 @@ void startUndo(HWND dialog) {
 
 bool historyPath(PathBuffer& path) {
     FolderContext* context = folderRegistry().find(g_state.folderWindow);
-    return context && accountFilePath(*context, kHistoryFileName, path);
+    return context && accountFilePath(context->accountDir, kHistoryFileName, path);
 }
 
 void countAndConfirm(int* count, BYTE* goAhead) {

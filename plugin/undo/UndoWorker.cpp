@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "plugin/binding/MessageReading.h"
 #include "plugin/common/TimerResolution.h"
+#include "plugin/folders/MessageReading.h"
 #include "plugin/mailbox/History.h"
 #include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/resources/resource.h"

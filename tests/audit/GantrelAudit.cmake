@@ -16,12 +16,15 @@ function(gantrel_audit_tests)
     kernel32.dll!AcquireSRWLockExclusive kernel32.dll!ReleaseSRWLockExclusive
     kernel32.dll!AcquireSRWLockShared kernel32.dll!ReleaseSRWLockShared
     kernel32.dll!GetProcessHeap kernel32.dll!HeapAlloc kernel32.dll!HeapReAlloc kernel32.dll!HeapFree
+    kernel32.dll!GetCurrentThreadId kernel32.dll!GetCurrentProcessId kernel32.dll!OpenThread
+    kernel32.dll!WaitForSingleObject kernel32.dll!CloseHandle
     user32.dll!SetWindowsHookExA user32.dll!UnhookWindowsHookEx user32.dll!CallNextHookEx
-    user32.dll!PostMessageA user32.dll!GetFocus user32.dll!GetAncestor)
-  # No .tls, .CRT (start-up callbacks) or .eh_frame; x86_64 keeps its unwind tables.
+    user32.dll!PostMessageA user32.dll!GetFocus user32.dll!GetAncestor
+    user32.dll!GetWindowThreadProcessId)
+  # No .tls, .CRT (start-up callbacks) or .eh_frame; x86_64 must keep its unwind tables.
   set(sections .text .data .rdata .bss .edata .idata .rsrc .reloc)
   if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-    list(APPEND sections .pdata .xdata)
+    list(APPEND sections +.pdata +.xdata)
   endif()
   add_test(NAME audit.gantrel_sections COMMAND ${audit} sections $<TARGET_FILE:gantrel> ${sections})
   # A stripped Release file has no symbols: the static-constructor check reads its copy.
@@ -30,6 +33,26 @@ function(gantrel_audit_tests)
       ENVIRONMENT "GANTREL_SYMBOLS=${CMAKE_BINARY_DIR}/unstripped/gantrel.dll")
   endif()
   add_test(NAME audit.gantrel_size COMMAND ${audit} size $<TARGET_FILE:gantrel> 16384)
+
+  # Libraries built as gantrel.dll is, which the sections check must refuse: one with a static
+  # constructor and, on x86_64, the same without unwind tables.
+  set(probes static_constructor)
+  set(expected_static_constructor "has static constructors")
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    list(APPEND probes no_unwind_tables)
+    set(expected_no_unwind_tables "lacks sections: .pdata .xdata")
+  endif()
+  foreach(kind ${probes})
+    add_library(gantrel_probe_${kind} SHARED ${CMAKE_SOURCE_DIR}/tests/audit/StaticConstructor.cpp)
+    corvane_freestanding(gantrel_probe_${kind})
+    if(kind STREQUAL "no_unwind_tables")
+      target_compile_options(gantrel_probe_${kind} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+    endif()
+    add_test(NAME audit.gantrel_sections_fails_on_${kind}
+      COMMAND ${audit} sections $<TARGET_FILE:gantrel_probe_${kind}> ${sections})
+    set_tests_properties(audit.gantrel_sections_fails_on_${kind}
+      PROPERTIES PASS_REGULAR_EXPRESSION "${expected_${kind}}")
+  endforeach()
 
   # The same checks see the faults in the plug-in, which has the runtimes' start-up, TLS and
   # imports, so that they are known to be able to fail.

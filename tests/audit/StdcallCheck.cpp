@@ -1,7 +1,7 @@
 // Compiled by the audit only: the wrong variant must be rejected by the argument-bytes check.
 #include <windows.h>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 
 #if defined(VARIANT_RIGHT)
 CORVANE_STDCALL_TYPES(moveMail, 8, BOOL, (const char* entry, const char* folder))

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Audit of one build of the hook library, which the system maps into every process of the
-# desktop. The tools come from the build's own toolchain, so each build checks its own file.
+# Audit of one build of the hook library, which runs inside the host's process and so must bring
+# nothing of its own to start. The tools come from the build's own toolchain, so each build
+# checks its own file.
 #   gantrel-audit.sh OBJDUMP STRIP exports FILE NAME...      exports exactly these names
 #   gantrel-audit.sh OBJDUMP STRIP imports FILE DLL!NAME...  imports exactly these functions
 #   gantrel-audit.sh OBJDUMP STRIP sections FILE NAME...     no section but these (stripped),
-#                                                            no TLS, no static constructors
+#                                                            those marked +NAME present, no TLS,
+#                                                            no static constructors
 #   gantrel-audit.sh OBJDUMP STRIP size FILE BYTES           stripped, smaller than BYTES
 set -euo pipefail
 objdump=$1 strip=$2 mode=$3 file=$4
@@ -49,14 +51,21 @@ case $mode in
       echo "$name: has a TLS directory"
       exit 1
     fi
-    unexpected=$(comm -23 <(echo "$actual") <(printf '%s\n' "$@" | sort))
+    unexpected=$(comm -23 <(echo "$actual") <(printf '%s\n' "${@#+}" | sort))
     if [ -n "$unexpected" ]; then
       echo "$name: unexpected sections:" $unexpected
       exit 1
     fi
+    missing=$(comm -13 <(echo "$actual") <(printf '%s\n' "$@" | sed -n 's/^+//p' | sort))
+    if [ -n "$missing" ]; then
+      echo "$name: lacks sections:" $missing
+      exit 1
+    fi
     # The linker gathers static constructors between these two symbols, after a -1 and before
     # a 0; nothing else there means that no code was meant to run at start-up.
-    symbol() { $objdump -t "${GANTREL_SYMBOLS:-$file}" | awk -v s="$1" '$NF == s {print $(NF-1); exit}'; }
+    # awk reads to the end: leaving early would end objdump by SIGPIPE, which pipefail turns
+    # into a failure of the whole check whenever the table outgrows the pipe.
+    symbol() { $objdump -t "${GANTREL_SYMBOLS:-$file}" | awk -v s="$1" '$NF == s && !n++ {print $(NF-1)}'; }
     ctors=$(symbol ___CTOR_LIST__) dtors=$(symbol ___DTOR_LIST__)
     if [ -z "$ctors" ] || [ -z "$dtors" ]; then
       echo "$name: no symbol table to look for static constructors in"

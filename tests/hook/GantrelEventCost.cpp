@@ -1,7 +1,7 @@
 // Measures, not a test: what one key event costs this process through gantrel.dll's hooks.
 // Key presses are injected in batches into a focused window of this thread and retrieved by
 // its message loop, alternately with no hooks installed, with the hooks installed and an empty
-// list (as in every other process of the desktop), and with the window registered (the host's
+// list (as in the host before its first window opens), and with the window registered (the host's
 // process, where the lock and the focus look-up run). A pair of hooks of this program that only
 // pass events on shows what any hook costs in the system's dispatch. Prints the median time per
 // key message of each and the differences to no hooks.
@@ -13,11 +13,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 #include "host/KeyInput.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 
 namespace {
@@ -30,16 +30,17 @@ LRESULT CALLBACK passOn(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The two hooks of the same types for every thread, as gantrel installs them.
+// The two hooks of the same types for this thread, as gantrel installs them.
 bool installPassingHooks(HHOOK (&hooks)[2]) {
-    hooks[0] = SetWindowsHookExA(WH_GETMESSAGE, passOn, GetModuleHandleA(nullptr), 0);
-    hooks[1] = SetWindowsHookExA(WH_KEYBOARD, passOn, GetModuleHandleA(nullptr), 0);
+    const DWORD thread = GetCurrentThreadId();
+    hooks[0] = SetWindowsHookExA(WH_GETMESSAGE, passOn, GetModuleHandleA(nullptr), thread);
+    hooks[1] = SetWindowsHookExA(WH_KEYBOARD, passOn, GetModuleHandleA(nullptr), thread);
     return hooks[0] && hooks[1];
 }
 
 struct Library {
 #define HOOK_EXPORT(name, bytes, result, params) name##Fn name = nullptr;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 };
 
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
     library.name = reinterpret_cast<name##Fn>(                                            \
         reinterpret_cast<void*>(GetProcAddress(module, "_" #name "@" #bytes)));           \
     bound = bound && library.name != nullptr;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
     if (!window || !bound) {
         fprintf(stderr, "no window or no gantrel.dll\n");

@@ -6,11 +6,11 @@
 
 #include <vector>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 #include "host/KeyInput.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 
 namespace {
@@ -140,7 +140,7 @@ protected:
     name = reinterpret_cast<name##Fn>(                                                  \
         reinterpret_cast<void*>(GetProcAddress(library, "_" #name "@" #bytes)));        \
     ASSERT_NE(nullptr, name) << #name;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
         ASSERT_TRUE(beginHook(kDistributeId, kUndoId));
         EXPECT_EQ(1, appendHookWnd(nullptr, folder));
@@ -176,7 +176,7 @@ protected:
 
     HMODULE library = nullptr;
 #define HOOK_EXPORT(name, bytes, result, params) name##Fn name = nullptr;
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
     static inline HWND folder = nullptr;
     static inline HWND view = nullptr;
@@ -231,7 +231,7 @@ TEST_F(GantrelTest, ListGrowsAndKeepsItsOrder) {
     EXPECT_EQ(Ids{32825}, arrived(stranger, WM_COMMAND));
 }
 
-// As in every other process of the desktop: hooks installed, nobody registered.
+// Hooks installed, nobody registered: as in the host before its first window opens.
 TEST_F(GantrelTest, EmptyListOnlyPassesEventsOn) {
     EXPECT_EQ(1, removeHookWnd(folder));
     EXPECT_EQ(0, removeHookWnd(view));
@@ -340,7 +340,125 @@ TEST_F(GantrelTest, AfterEndHookAltLReachesTheWindow) {
     EXPECT_EQ(Ids{}, arrived(folder, WM_COMMAND));
 }
 
+// A top-level window on a thread of its own, with its own message loop, as a host may make
+// one. What reached the window is read after the thread ended.
+class WindowThread {
+public:
+    WindowThread() {
+        ready_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, run, this, 0, &id_);
+        WaitForSingleObject(ready_, 10000);
+    }
+    ~WindowThread() { stop(); CloseHandle(ready_); }
+    WindowThread(const WindowThread&) = delete;
+    WindowThread& operator=(const WindowThread&) = delete;
+
+    HWND window() const { return window_; }
+
+    // The thread's window takes the focus, on its own thread.
+    void focus() {
+        PostMessageA(window_, kFocusMessage, 0, 0);
+        WaitForSingleObject(ready_, 10000);
+    }
+
+    void stop() {
+        if (thread_ == nullptr)
+            return;
+        PostThreadMessageA(id_, WM_QUIT, 0, 0);
+        WaitForSingleObject(thread_, 20000);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+
+    std::vector<WPARAM> commands;  // WM_COMMAND wParams, in order
+    int altLPresses = 0;           // WM_SYSKEYDOWN 'L' that reached the window
+
+private:
+    static constexpr UINT kFocusMessage = WM_APP + 5;
+
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<WindowThread*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (self && message == WM_COMMAND)
+            self->commands.push_back(wParam);
+        if (self && message == WM_SYSKEYDOWN && wParam == 'L')
+            ++self->altLPresses;
+        if (self && message == kFocusMessage) {
+            SetForegroundWindow(window);
+            SetFocus(window);
+            SetEvent(self->ready_);
+        }
+        if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP || message == WM_SYSCHAR)
+            return 0;
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    static DWORD WINAPI run(void* parameter) {
+        auto* self = static_cast<WindowThread*>(parameter);
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = proc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "GantrelThreadWindow";
+        RegisterClassA(&windowClass);
+        self->window_ = CreateWindowExA(0, "GantrelThreadWindow", "thread", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE,
+                                        20, 200, 200, 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(self->window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetEvent(self->ready_);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        return 0;
+    }
+
+    HANDLE ready_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD id_ = 0;
+    HWND window_ = nullptr;
+};
+
 }  // namespace
+
+// A window that another thread of the host makes gets the hooks of its thread when it is
+// appended while the hooks run, and only then; ending the hooks takes them off that thread too.
+TEST_F(GantrelTest, WindowOfASecondThreadGetsTheHotkeysWhileTheHooksRun) {
+    struct Case {
+        const char* name;
+        bool appendedWhileHooking;
+        bool endedBeforeTyping;
+        std::vector<WPARAM> commands;
+        int altLPresses;
+    };
+    const Case cases[] = {
+        {"appended while the hooks run", true, false, {kDistributeId, kDistributeId}, 0},
+        {"appended before they begin", false, false, {32826}, 1},
+        {"hooks ended while its thread runs", true, true, {32826}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WindowThread other;
+        ASSERT_NE(nullptr, other.window());
+        if (!c.appendedWhileHooking) {
+            ASSERT_TRUE(endHook());
+        }
+        appendHookWnd(nullptr, other.window());
+        if (c.endedBeforeTyping) {
+            EXPECT_TRUE(endHook());
+        } else {
+            ASSERT_TRUE(beginHook(kDistributeId, kUndoId));
+        }
+        other.focus();
+        typeWithAlt('L');
+        PostMessageA(other.window(), WM_COMMAND, 32826, 0);
+        pump();
+        other.stop();
+        EXPECT_EQ(c.commands, other.commands);
+        EXPECT_EQ(c.altLPresses, other.altLPresses);
+        // The hooks of the ended thread went with it: they count as removed.
+        EXPECT_TRUE(endHook());
+        removeHookWnd(other.window());
+    }
+}
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);

@@ -1,6 +1,7 @@
 #include "CheckTestSupport.h"
 
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -187,6 +188,15 @@ TEST_F(Preview, CommandLineAndExitCodes) {
     EXPECT_EQ(ExitUsage, runCheckCommand({"preview", "--mailbox", root()}, out, err));
     EXPECT_EQ(ExitUsage, runCheckCommand({"move", "--mailbox", root()}, out, err));
     EXPECT_EQ(ExitUsage, runCheckCommand({"lint", "--account"}, out, err));
+}
+
+TEST(CheckCommand, VersionIsTheOneInTheVersionFile) {
+    std::ifstream file(CORVANE_VERSION_FILE);
+    std::string version;
+    ASSERT_TRUE(std::getline(file, version)) << CORVANE_VERSION_FILE;
+    std::string out, err;
+    EXPECT_EQ(ExitClean, runCheckCommand({"--version"}, out, err));
+    EXPECT_EQ("corvane-check " + version + "\n", out);
 }
 
 namespace {

@@ -14,7 +14,7 @@
 #include "plugin/rules/RuleText.h"
 #include "tools/check/CheckCommand.h"
 #include "tools/check/Preview.h"
-#include "tools/check/RuleLearning.h"
+#include "plugin/learning/RuleLearning.h"
 #include "tools/check/Suggest.h"
 #include "tools/sample/SampleMailbox.h"
 
@@ -104,6 +104,7 @@ struct LearnCase {
 
 Learning learnCase(const LearnCase& c, LearnInput& input) {
     input.folders = {"Main\\User001.box", "Main\\User002.box"};
+    input.options = LearnOptions::plainCover();
     for (const auto& m : c.messages)
         input.messages.push_back({MailboxBuilder::message(m.headers, m.body), m.folder});
     for (const std::string& value : c.existing) {
@@ -147,8 +148,8 @@ TEST(SuggestLearning, FewestRulesThatTakeNoOtherMail) {
         {"mail left in the inbox is mail no rule may take",
          {{0, {"From: boss@x.jp", "Subject: report 1"}}, {-1, {"From: boss@x.jp", "Subject: lunch"}}},
          {},
-         {"Subject: report -> Main\\User001.box"},
-         {}},
+         {},
+         {"0 0: From: boss@x.jp ~ -1 x1"}},
         {"case kept only where folding would take the other folder's mail",
          {{0, {"Subject: " + encoded}}, {1, {"Subject: =?iso-2022-jp?b?qujd?="}}, {1, {"Subject: [x] y"}}},
          {},
@@ -221,6 +222,7 @@ TEST(SuggestLearning, FewestRulesThatTakeNoOtherMail) {
 TEST(SuggestLearning, EverNewSendersStopAtTheCandidateLimit) {
     LearnInput input;
     input.folders = {"Main\\User001.box"};
+    input.options = LearnOptions::plainCover();
     const int extra = 10;
     for (int i = 0; i < static_cast<int>(kMostCandidatesPerFolder) + extra; ++i)
         input.messages.push_back({message({"From: s" + std::to_string(i) + "@d" + std::to_string(i) + ".example"}), 0});
@@ -281,6 +283,7 @@ TEST(SuggestLearning, AgreesWithThePlainReferenceOnRandomMailboxes) {
         std::mt19937 random(seed);
         LearnInput input;
         input.folders = {"Main\\User001.box", "Main\\User002.box", "Main\\User003.box"};
+        input.options = LearnOptions::plainCover();
         for (int i = 0; i < 30; ++i) {
             Lines headers = {"From: " + from[random() % from.size()], "To: " + to[random() % to.size()],
                              "Subject: " + subject[random() % subject.size()]};
@@ -318,6 +321,7 @@ TEST(SuggestLearning, RandomBytesInHeaders) {
     std::mt19937 random(11);
     LearnInput input;
     input.folders = {"Main\\User001.box", "Main\\User002.box"};
+    input.options = LearnOptions::plainCover();
     for (int i = 0; i < 120; ++i) {
         std::string text;
         for (int line = static_cast<int>(random() % 6); line >= 0; --line) {
@@ -511,7 +515,7 @@ TEST_F(SuggestInput, BadInputIsCountedAndNamedNeverACrash) {
     std::string out, err;
     int code = runCheckCommand({"suggest", "--mailbox", root(), "--account", "Main"}, out, err);
     EXPECT_EQ(ExitUnreadable, code) << out;
-    SuggestResult result = suggestRules(root(), "Main", true);
+    SuggestResult result = suggestRules(root(), "Main", true, false, LearnOptions::plainCover());
     EXPECT_EQ((Lines{"no-entry-file", "broken-list", "unreadable-message"}), codes(result.findings.unreadable));
     EXPECT_EQ((Lines{mixed + "\\00000006"}), result.huge);
     EXPECT_EQ((Lines{mixed + "\\00000007"}), result.binary);
@@ -548,7 +552,8 @@ TEST_F(SuggestInput, EmptyOrMissingAccount) {
 TEST_F(SuggestInput, MailLeftInTheInboxKeepsRulesOutUnlessAsked) {
     box.createAccount("Main", "I001OT");
     std::string folder = box.createUserFolder("Main", "001", "boss");
-    box.addMessage(folder, message({"From: boss@x.jp", "Subject: hello"}));
+    for (int i = 0; i < kLeastEvidence; ++i)
+        box.addMessage(folder, message({"From: boss@x.jp", "Subject: hello"}));
     box.addMessage("Main\\Inbox.box", message({"From: boss@x.jp", "Subject: hello"}));
     box.addMessage("Main\\Inbox.box", message({"From: boss@x.jp", "Subject: hello"}), true);
     const std::pair<Lines, Lines> cases[] = {
@@ -574,7 +579,7 @@ TEST_F(SuggestInput, ExistingRulesRunFirstAndTheNumbersFollowThem) {
     box.addMessage(news, message({"From: news@n.jp", "Subject: daily"}));
     box.addMessage("Main\\Inbox.box", message({"From: news@n.jp", "Subject: left"}));
     box.writeRules("Main", {"[Rule]", "rule1=\"2: news@n.jp: From::: 0: 0: Main\\User002.box\""});
-    SuggestResult result = suggestRules(root(), "Main", false);
+    SuggestResult result = suggestRules(root(), "Main", false, false, LearnOptions::plainCover());
     EXPECT_EQ(2, result.firstNumber);
     EXPECT_FALSE(result.needsSection);
     EXPECT_EQ(0, result.provenWrong) << "what the existing rule does is not the suggestions' doing";

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "plugin/binding/MessageReading.h"
+#include "plugin/folders/MessageReading.h"
 
 using namespace sorting;
 

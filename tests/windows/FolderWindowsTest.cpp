@@ -2,9 +2,9 @@
 // the test program so that records can be looked at; the hook-list tests run the real plug-in
 // with a stand-in hook library that records its calls.
 #include "TestSupport.h"
-#include "plugin/binding/FolderRegistry.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/entry/Plugin.h"
+#include "plugin/folders/FolderRegistry.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/rules/RuleText.h"
 

@@ -96,11 +96,11 @@ TEST_F(Lifecycle, HookLibraryBesideThePluginIsUsedWhenTheSearchFindsNone) {
     EXPECT_EQ(expected, hookLog());
 }
 
-TEST_F(Lifecycle, HookLibraryFoundByTheStandardSearchWins) {
+TEST_F(Lifecycle, HookLibraryBesideThePluginWinsOverTheStandardSearch) {
     placeHookBesidePlugin("testhook_beside");
     placeHookInCurrentFolder("testhook_search");
     startPlugin();
-    EXPECT_EQ("(Quillpost32ﾌｯｸ：gantrel.dll version 9.9-search)", aboutHookLine());
+    EXPECT_EQ("(Quillpost32ﾌｯｸ：gantrel.dll version 9.9-beside)", aboutHookLine());
 }
 
 TEST_F(Lifecycle, HookLibraryLackingOnlyItsVersionIsRejectedWhole) {

@@ -3,10 +3,10 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "plugin/binding/RulesFile.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/rules/RuleText.h"
+#include "plugin/rules/RulesFile.h"
 
 using namespace corvane;
 using namespace testing_support;
@@ -29,7 +29,7 @@ protected:
         loadRules(context);
     }
 
-    FolderContext context;
+    AccountSettings context;
     std::string iniPath;
 };
 

@@ -1,14 +1,15 @@
 // A stand-in keyboard-hook library for the loader tests: it exports what the real one does
 // (or, built with TESTHOOK_NO_VERSION, all but the version), says which copy it is through its
-// version text, and records the calls it gets.
+// version text, and records the calls it gets. Built with TESTHOOK_END_FAILS, its hooks cannot
+// be ended.
 #include <windows.h>
 
 #include <string>
 
-#include "plugin/hostapi/StdcallBytes.h"
+#include "contract/StdcallBytes.h"
 
 #define HOOK_EXPORT(name, bytes, result, params) CORVANE_STDCALL_TYPES(name, bytes, result, params)
-#include "hook/HookExports.h"
+#include "contract/HookExports.h"
 #undef HOOK_EXPORT
 
 namespace {
@@ -32,7 +33,11 @@ BOOL WINAPI beginHook(int distributeCommandId, int undoCommandId) {
 }
 BOOL WINAPI endHook() {
     g_log += "end;";
+#ifdef TESTHOOK_END_FAILS
+    return FALSE;
+#else
     return TRUE;
+#endif
 }
 int WINAPI removeHookWnd(HWND window) {
     g_log += "remove " + std::to_string(reinterpret_cast<UINT_PTR>(window)) + ";";

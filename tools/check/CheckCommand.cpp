@@ -1,5 +1,6 @@
 #include "tools/check/CheckCommand.h"
 
+#include "CorvaneVersion.h"
 #include "tools/check/Disk.h"
 #include "tools/check/Findings.h"
 #include "tools/check/Lint.h"
@@ -16,6 +17,7 @@ const char kUsage[] =
     "  corvane-check preview --mailbox DIR --folder NAME\\Inbox.box [--all] [--json]\n"
     "  corvane-check explain --mailbox DIR --entry NAME\\Inbox.box\\KEY [--json]\n"
     "  corvane-check suggest --mailbox DIR --account NAME [--holdout] [--ignore-inbox] [--json]\n"
+    "  corvane-check --version\n"
     "  lint: corvane.ini をプラグインと同じに読み、問題を行番号つきで示します\n"
     "  preview: フォルダのメールがどこへ移動するかを示します(何も移動しません)\n"
     "  explain: 1 通のメールについて、規則ごとに一致したかを示します\n"
@@ -102,6 +104,10 @@ bool parse(const std::vector<std::string>& args, Options& options, std::string& 
 int runCheckCommand(const std::vector<std::string>& args, std::string& out, std::string& err) {
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
         out = kUsage;
+        return ExitClean;
+    }
+    if (!args.empty() && args[0] == "--version") {
+        out = "corvane-check " CORVANE_VERSION "\n";
         return ExitClean;
     }
     Options options;

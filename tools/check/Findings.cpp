@@ -5,7 +5,6 @@
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/MailboxPaths.h"
-#include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"
 
 namespace corvane {
@@ -145,30 +144,6 @@ std::string folderOf(const std::string& entry) {
     if (!last)
         return std::string();
     return entry.substr(0, static_cast<size_t>(last - entry.c_str()) - 1);
-}
-
-AccountRules readAccountRules(const std::string& root, const std::string& account, Findings& findings) {
-    AccountRules rules;
-    rules.account = account;
-    std::string accountDir = root + account + "\\";
-    rules.iniPath = nativeDiskPath(accountDir + "corvane.ini");
-    std::string text;
-    ReadStatus status = readDiskFile(accountDir + "corvane.ini", text);
-    if (status != ReadStatus::Ok) {
-        if (!diskIsDirectory(accountDir))
-            findings.addUnreadable("no-account", nativeDiskPath(accountDir),
-                                   "アカウントのディレクトリがありません");
-        else
-            findings.addUnreadable(status == ReadStatus::Missing ? "missing-file" : "read-error", rules.iniPath,
-                                   status == ReadStatus::Missing ? "ファイルがありません(規則なしとして扱われます)"
-                                                                 : "ファイルを読み込めません");
-        rules.file.reset(new ProfileFile(std::string()));
-    } else {
-        rules.read = true;
-        rules.file.reset(new ProfileFile(text));
-    }
-    rules.load = loadRuleSet(*rules.file);
-    return rules;
 }
 
 }  // namespace corvane

@@ -2,12 +2,9 @@
 // found, each naming its file and, where there is one, the line and key. Platform-free.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "tools/check/ProfileFile.h"
-#include "tools/check/RuleSet.h"
 
 namespace corvane {
 
@@ -42,18 +39,6 @@ class JsonWriter;
 // the whole text.
 std::string finishCheckJson(JsonWriter& json, const Findings& findings);
 
-// An account's "corvane.ini" read as the plug-in reads it. A file that cannot be read gives no
-// rules and both options 0, and an unreadable finding.
-struct AccountRules {
-    std::string account;
-    std::string iniPath;  // as the system names it
-    bool read = false;
-    std::unique_ptr<ProfileFile> file;
-    RulesLoad load;
-};
-
-AccountRules readAccountRules(const std::string& root, const std::string& account, Findings& findings);
-
 // The account of a folder path or entry name: its first component.
 std::string accountOf(const std::string& path);
 // The folder of an entry name: everything before its last separator; empty when it has none.
@@ -67,3 +52,6 @@ std::string formatText(const char* format, ...)
     ;
 
 }  // namespace corvane
+
+// Suggest.h still finds AccountRules through this header.
+#include "tools/check/AccountRules.h"

@@ -133,17 +133,25 @@ bool hasNonAscii(const char* text) {
     return false;
 }
 
+// Without decodemime a non-ASCII pattern can match only raw Shift-JIS bytes, which modern mail
+// rarely carries: its words arrive encoded.
+void lintRawBytes(const LoadedRule& loaded, int number, const AccountRules& rules, Findings& findings) {
+    if (rules.load.decodeMime || !hasNonAscii(loaded.rule.searchText))
+        return;
+    Finding& finding = findings.addWarning("raw-bytes-only", rules.iniPath,
+                                           "検索文字列に ASCII 以外の文字があります。エンコードを解読しない設定では、"
+                                           "エンコードされていない Shift-JIS のメールにしか一致しません"
+                                           "(「エンコードを解読して照合する」をオンに)");
+    finding.line = loaded.line;
+    finding.key = loaded.key;
+    finding.rule = number;
+}
+
 void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet& set, const AccountRules& rules,
               const std::string& root, Findings& findings) {
     const DistributeRule& rule = loaded.rule;
     auto problem = [&](const std::string& code, const std::string& message) {
         Finding& finding = findings.addProblem(code, rules.iniPath, message);
-        finding.line = loaded.line;
-        finding.key = loaded.key;
-        finding.rule = number;
-    };
-    auto warning = [&](const std::string& code, const std::string& message) {
-        Finding& finding = findings.addWarning(code, rules.iniPath, message);
         finding.line = loaded.line;
         finding.key = loaded.key;
         finding.rule = number;
@@ -171,10 +179,6 @@ void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet&
         problem("regex-error", "正規表現のエラー: " + set.regexError(index));
     if (rule.searchTarget == NamedHeader && rule.useRegex)
         problem("regex-ignored", "指定ヘッダの規則では正規表現は使われず、そのままの文字列として比べられます");
-    if (!rules.load.decodeMime && hasNonAscii(rule.searchText))
-        warning("raw-bytes-only", "検索文字列に ASCII 以外の文字があります。エンコードを解読しない設定では、"
-                                  "エンコードされていない Shift-JIS のメールにしか一致しません"
-                                  "(「エンコードを解読して照合する」をオンに)");
 
     if (!ruleFitsRecord(rule))
         problem("not-saved", "保存して読み直すと同じ規則になりません(保存のときに省かれます)");
@@ -221,8 +225,10 @@ void lintRulesFile(const AccountRules& rules, const std::string& root, Findings&
     lintLoadStop(rules, findings);
     lintUnreadKeys(rules, findings);
     RuleSet set(rules.load.rules, rules.load.decodeMime);
-    for (size_t i = 0; i < rules.load.rules.size(); ++i)
+    for (size_t i = 0; i < rules.load.rules.size(); ++i) {
         lintRule(rules.load.rules[i], static_cast<int>(i + 1), rules.load.rules.size(), set, rules, root, findings);
+        lintRawBytes(rules.load.rules[i], static_cast<int>(i + 1), rules, findings);
+    }
     if (rules.load.rules.empty())
         findings.addProblem("no-rules", rules.iniPath, "規則がありません。振り分けは始まりません");
 }

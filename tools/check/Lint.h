@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tools/check/AccountRules.h"
 #include "tools/check/Findings.h"
 
 namespace corvane {

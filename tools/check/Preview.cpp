@@ -94,6 +94,127 @@ void writeVerdictJson(JsonWriter& json, const MessageVerdict& verdict) {
         json.null();
 }
 
+// The keys of the list's records in order, each once; lines that are no "key=status" record
+// are left out and reported together.
+void readListKeys(FolderListing& listing, const char* listPath, Findings& findings) {
+    int firstBad = 0, badLines = 0, number = 0;
+    size_t pos = 0;
+    const std::string& text = listing.listText;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        size_t equals = line.find('=');
+        if (equals == 0 || equals == std::string::npos || !isStatusText(line.substr(equals + 1)) ||
+            line.find('\0') != std::string::npos) {
+            if (!firstBad)
+                firstBad = number;
+            ++badLines;
+            continue;
+        }
+        std::string key = line.substr(0, equals);
+        if (std::find(listing.keys.begin(), listing.keys.end(), key) == listing.keys.end())
+            listing.keys.push_back(key);
+    }
+    if (badLines)
+        findings.addUnreadable("broken-list", nativeDiskPath(listPath),
+                               formatText("一覧ファイルの %d 行目%sが「キー=状態」の形ではありません", firstBad,
+                                          badLines > 1 ? formatText("ほか %d 行", badLines - 1).c_str() : ""));
+}
+
+// Without a readable list, the folder's message files stand in for its records, and the
+// finding says what kind of folder this looks like.
+void listMessageFiles(FolderListing& listing, const std::string& folderDir, const char* listPath, ReadStatus status,
+                      Findings& findings) {
+    std::vector<std::string> files = listDiskFiles(folderDir, ".qpm");
+    std::vector<std::string> dirs = listDiskDirectories(folderDir);
+    bool maildir = std::find(dirs.begin(), dirs.end(), "cur") != dirs.end() &&
+                   std::find(dirs.begin(), dirs.end(), "new") != dirs.end();
+    std::string message;
+    if (maildir)
+        message = "Maildir 形式のフォルダです。Quillpost32 のフォルダではありません";
+    else if (files.empty())
+        message = "一覧ファイルもメールファイル(.qpm)もありません。Quillpost32 のフォルダではありません";
+    else
+        message = status == ReadStatus::Missing ? "一覧ファイルがありません。メールファイルを既読として調べます"
+                                                : "一覧ファイルを読めません。メールファイルを既読として調べます";
+    findings.addUnreadable(maildir || files.empty() ? "other-layout" : "missing-list", nativeDiskPath(listPath),
+                           message);
+    for (const std::string& file : files)
+        listing.keys.push_back(file.substr(0, file.size() - 4));
+}
+
+// One tally per rule, and a problem for each rule whose expression does not compile.
+void startTallies(const RuleSet& set, PreviewResult& result) {
+    for (size_t i = 0; i < set.size(); ++i) {
+        if (!set.regexError(i).empty()) {
+            Finding& finding = result.findings.addProblem("regex-error", result.rules.iniPath,
+                                                          "正規表現のエラー: " + set.regexError(i));
+            finding.rule = static_cast<int>(i + 1);
+            finding.line = result.rules.load.rules[i].line;
+            finding.key = result.rules.load.rules[i].key;
+        }
+        RuleTally tally;
+        tally.number = static_cast<int>(i + 1);
+        result.tallies.push_back(tally);
+    }
+}
+
+// Counts every rule that matches the text: a hit for the winner, the winner's number for the
+// others.
+void tallyMatches(const RuleSet& set, const std::string& text, int winner, std::vector<RuleTally>& tallies) {
+    for (size_t i = 0; i < set.size(); ++i) {
+        if (!set.probe(i, text.c_str()).matched)
+            continue;
+        RuleTally& tally = tallies[i];
+        ++tally.candidates;
+        if (static_cast<int>(i) == winner)
+            ++tally.hits;
+        else if (std::find(tally.takenBy.begin(), tally.takenBy.end(), winner + 1) == tally.takenBy.end())
+            tally.takenBy.push_back(winner + 1);
+    }
+}
+
+// What the run does with one message of the folder, and the rules it counts for.
+void judgeMessage(const std::string& root, const RuleSet& set, PreviewResult& result, MessageVerdict& verdict) {
+    std::string text;
+    bool readable = readMessageText(root, verdict.entry, text, result.findings);
+    if (readable)
+        verdict.subject = subjectOf(text);
+    if (verdict.unread && !result.rules.load.unreadMail && !result.all) {
+        verdict.outcome = Outcome::Unread;
+    } else if (!readable) {
+        verdict.outcome = Outcome::Unreadable;
+    } else {
+        int winner = set.firstMatch(text.c_str());
+        decide(set, winner, result.folder, verdict);
+        tallyMatches(set, text, winner, result.tallies);
+    }
+}
+
+// A rule that matched messages but decided none is shadowed by the rules before it.
+void reportShadowedRules(PreviewResult& result) {
+    for (RuleTally& tally : result.tallies) {
+        std::sort(tally.takenBy.begin(), tally.takenBy.end());
+        if (tally.candidates == 0 || tally.hits > 0)
+            continue;
+        const LoadedRule& loaded = result.rules.load.rules[static_cast<size_t>(tally.number - 1)];
+        Finding& finding = result.findings.addProblem(
+            "shadowed", result.rules.iniPath,
+            formatText("一致した %d 通はすべて先の規則が振り分けるため、この規則は使われません", tally.candidates));
+        finding.rule = tally.number;
+        finding.line = loaded.line;
+        finding.key = loaded.key;
+    }
+}
+
 std::string optionText(bool on) {
     return on ? "する" : "しない";
 }
@@ -128,73 +249,35 @@ FolderListing readFolderListing(const std::string& root, const std::string& fold
     ReadStatus status = readDiskFile(listPath, listing.listText);
     if (status == ReadStatus::Ok) {
         listing.listRead = true;
-        int firstBad = 0, badLines = 0, number = 0;
-        size_t pos = 0;
-        const std::string& text = listing.listText;
-        while (pos < text.size()) {
-            size_t end = text.find('\n', pos);
-            if (end == std::string::npos)
-                end = text.size();
-            std::string line = text.substr(pos, end - pos);
-            pos = end + 1;
-            ++number;
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (line.empty())
-                continue;
-            size_t equals = line.find('=');
-            if (equals == 0 || equals == std::string::npos || !isStatusText(line.substr(equals + 1)) ||
-                line.find('\0') != std::string::npos) {
-                if (!firstBad)
-                    firstBad = number;
-                ++badLines;
-                continue;
-            }
-            std::string key = line.substr(0, equals);
-            if (std::find(listing.keys.begin(), listing.keys.end(), key) == listing.keys.end())
-                listing.keys.push_back(key);
-        }
-        if (badLines)
-            findings.addUnreadable("broken-list", nativeDiskPath(listPath),
-                                   formatText("一覧ファイルの %d 行目%sが「キー=状態」の形ではありません", firstBad,
-                                              badLines > 1 ? formatText("ほか %d 行", badLines - 1).c_str() : ""));
+        readListKeys(listing, listPath, findings);
         return listing;
     }
     listing.listText.clear();
-    std::vector<std::string> files = listDiskFiles(folderDir, ".qpm");
-    std::vector<std::string> dirs = listDiskDirectories(folderDir);
-    bool maildir = std::find(dirs.begin(), dirs.end(), "cur") != dirs.end() &&
-                   std::find(dirs.begin(), dirs.end(), "new") != dirs.end();
-    std::string message;
-    if (maildir)
-        message = "Maildir 形式のフォルダです。Quillpost32 のフォルダではありません";
-    else if (files.empty())
-        message = "一覧ファイルもメールファイル(.qpm)もありません。Quillpost32 のフォルダではありません";
-    else
-        message = status == ReadStatus::Missing ? "一覧ファイルがありません。メールファイルを既読として調べます"
-                                                : "一覧ファイルを読めません。メールファイルを既読として調べます";
-    findings.addUnreadable(maildir || files.empty() ? "other-layout" : "missing-list", nativeDiskPath(listPath),
-                           message);
-    for (const std::string& file : files)
-        listing.keys.push_back(file.substr(0, file.size() - 4));
+    listMessageFiles(listing, folderDir, listPath, status, findings);
     return listing;
 }
 
-
-bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings,
-                     size_t* fileSize) {
+bool readMessageFile(const std::string& root, const std::string& entry, size_t most, std::string& content,
+                     Findings& findings) {
     PathBuffer path;
     if (!formatMessageFilePath(root.c_str(), entry.c_str(), path)) {
         findings.addUnreadable("path-too-long", entry, "メールファイルのパスが長すぎます");
         return false;
     }
-    std::string content;
-    ReadStatus status = readDiskFile(path, content, fileSize ? kMessageCap + 1 : kMessageCap);
+    ReadStatus status = readDiskFile(path, content, most);
     if (status != ReadStatus::Ok) {
         findings.addUnreadable("unreadable-message", nativeDiskPath(path),
                                status == ReadStatus::Missing ? "メールファイルがありません" : "メールファイルを読めません");
         return false;
     }
+    return true;
+}
+
+bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings,
+                     size_t* fileSize) {
+    std::string content;
+    if (!readMessageFile(root, entry, fileSize ? kMessageCap + 1 : kMessageCap, content, findings))
+        return false;
     if (fileSize)
         *fileSize = content.size();
     text = messageTextFromFile(content);
@@ -221,65 +304,17 @@ PreviewResult previewFolder(const std::string& root, const std::string& folder, 
     if (!result.refusal.empty())
         result.findings.addProblem("run-refused", result.rules.iniPath, "実際の振り分けは始まりません: " + result.refusal);
     RuleSet set(result.rules.load.rules, result.rules.load.decodeMime);
-    for (size_t i = 0; i < set.size(); ++i) {
-        if (!set.regexError(i).empty()) {
-            Finding& finding = result.findings.addProblem("regex-error", result.rules.iniPath,
-                                                          "正規表現のエラー: " + set.regexError(i));
-            finding.rule = static_cast<int>(i + 1);
-            finding.line = result.rules.load.rules[i].line;
-            finding.key = result.rules.load.rules[i].key;
-        }
-        RuleTally tally;
-        tally.number = static_cast<int>(i + 1);
-        result.tallies.push_back(tally);
-    }
-
+    startTallies(set, result);
     FolderEntries folderEntries = listFolderEntries(root, folder, result.findings);
-    const FolderListing& listing = folderEntries.listing;
-    const std::vector<std::string>& entries = folderEntries.names;
-    const std::vector<bool>& unread = folderEntries.unread;
-
-    for (size_t m = 0; m < entries.size(); ++m) {
+    for (size_t m = 0; m < folderEntries.names.size(); ++m) {
         MessageVerdict verdict;
-        verdict.entry = entries[m];
-        verdict.key = listing.keys[m];
-        verdict.unread = unread[m];
-        std::string text;
-        bool readable = readMessageText(root, verdict.entry, text, result.findings);
-        if (readable)
-            verdict.subject = subjectOf(text);
-        if (verdict.unread && !result.rules.load.unreadMail && !all) {
-            verdict.outcome = Outcome::Unread;
-        } else if (!readable) {
-            verdict.outcome = Outcome::Unreadable;
-        } else {
-            int winner = set.firstMatch(text.c_str());
-            decide(set, winner, folder, verdict);
-            for (size_t i = 0; i < set.size(); ++i) {
-                if (!set.probe(i, text.c_str()).matched)
-                    continue;
-                RuleTally& tally = result.tallies[i];
-                ++tally.candidates;
-                if (static_cast<int>(i) == winner)
-                    ++tally.hits;
-                else if (std::find(tally.takenBy.begin(), tally.takenBy.end(), winner + 1) == tally.takenBy.end())
-                    tally.takenBy.push_back(winner + 1);
-            }
-        }
+        verdict.entry = folderEntries.names[m];
+        verdict.key = folderEntries.listing.keys[m];
+        verdict.unread = folderEntries.unread[m];
+        judgeMessage(root, set, result, verdict);
         result.messages.push_back(verdict);
     }
-    for (RuleTally& tally : result.tallies) {
-        std::sort(tally.takenBy.begin(), tally.takenBy.end());
-        if (tally.candidates == 0 || tally.hits > 0)
-            continue;
-        const LoadedRule& loaded = result.rules.load.rules[static_cast<size_t>(tally.number - 1)];
-        Finding& finding = result.findings.addProblem(
-            "shadowed", result.rules.iniPath,
-            formatText("一致した %d 通はすべて先の規則が振り分けるため、この規則は使われません", tally.candidates));
-        finding.rule = tally.number;
-        finding.line = loaded.line;
-        finding.key = loaded.key;
-    }
+    reportShadowedRules(result);
     return result;
 }
 

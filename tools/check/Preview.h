@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/check/AccountRules.h"
 #include "tools/check/Findings.h"
 
 namespace corvane {
@@ -41,6 +42,11 @@ struct FolderEntries {
 };
 
 FolderEntries listFolderEntries(const std::string& root, const std::string& folder, Findings& findings);
+
+// At most `most` bytes of one message file; false, with the reason in findings, when it cannot
+// be read.
+bool readMessageFile(const std::string& root, const std::string& entry, size_t most, std::string& content,
+                     Findings& findings);
 
 // Reads one message as the plug-in reads it (kMessageCap bytes, up to the first NUL); false,
 // with an unreadable finding, when it cannot. fileSize, when given, receives the bytes read,

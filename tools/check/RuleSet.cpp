@@ -86,11 +86,7 @@ std::string regexCompileError(const char* pattern, size_t length) {
 }
 
 std::string messageTextFromFile(const std::string& content) {
-    std::string text = content.substr(0, kMessageCap);
-    size_t nul = text.find('\0');
-    if (nul != std::string::npos)
-        text.resize(nul);
-    return text;
+    return learnTextOf(content);
 }
 
 RuleSet::RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/learning/LearnMail.h"
 #include "plugin/rules/DistributeRule.h"
 #include "plugin/rules/RuleMatching.h"
 #include "tools/check/ProfileFile.h"
@@ -81,7 +82,7 @@ private:
 std::string regexCompileError(const char* pattern, size_t length);
 
 // The most of a message file the plug-in reads and matches.
-constexpr size_t kMessageCap = 65536;
+constexpr size_t kMessageCap = kLearnMessageCap;
 
 // The message text the plug-in matches: at most kMessageCap bytes of the file, up to the first
 // NUL.

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "plugin/common/StrUtil.h"
+#include "plugin/learning/Holdout.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/mailbox/MessageDecoder.h"
@@ -39,48 +40,36 @@ private:
     std::string root_;
 };
 
-struct ReadMessage {
-    std::string entry;
-    std::string text;
+// The account's folders and message files from the disk, with what cannot be read recorded as
+// the other commands record it.
+class DiskMailReader : public LearnMailReader {
+public:
+    DiskMailReader(const std::string& root, Findings& findings) : root_(root), findings_(findings) {}
+    std::vector<LearnEntry> listFolder(const std::string& folder) override {
+        FolderEntries listed = listFolderEntries(root_, folder, findings_);
+        std::vector<LearnEntry> out(listed.names.size());
+        for (size_t i = 0; i < out.size(); ++i) {
+            out[i].name = listed.names[i];
+            out[i].unread = listed.unread[i];
+        }
+        return out;
+    }
+    bool readMessage(const std::string& entry, size_t most, std::string& bytes) override {
+        return readMessageFile(root_, entry, most, bytes, findings_);
+    }
+
+private:
+    const std::string& root_;
+    Findings& findings_;
 };
 
-// The messages of one folder as the plug-in reads them; with takeUnread false, only those a run
-// would take.
-std::vector<ReadMessage> readFolder(const std::string& root, const std::string& folder, bool takeUnread,
-                                    SuggestResult& result) {
-    std::vector<ReadMessage> out;
-    FolderEntries listed = listFolderEntries(root, folder, result.findings);
-    const std::vector<std::string>& entries = listed.names;
-    const std::vector<bool>& unread = listed.unread;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        if (unread[i] && !takeUnread)
-            continue;
-        ReadMessage message;
-        message.entry = entries[i];
-        size_t size = 0;
-        if (!readMessageText(root, message.entry, message.text, result.findings, &size))
-            continue;
-        if (size > kMessageCap)
-            result.huge.push_back(message.entry);
-        else if (message.text.size() < size)
-            result.binary.push_back(message.entry);
-        out.push_back(std::move(message));
-    }
-    return out;
-}
-
-// Every other message of each folder, and of the messages that stay, in list order.
-void splitHalves(const LearnInput& all, LearnInput& learnt, std::vector<size_t>& heldOut) {
-    learnt.folders = all.folders;
-    learnt.existing = all.existing;
-    std::vector<int> seen(all.folders.size() + 1, 0);
-    for (size_t m = 0; m < all.messages.size(); ++m) {
-        int& count = seen[static_cast<size_t>(all.messages[m].folder + 1)];
-        if (count++ % 2 == 0)
-            learnt.messages.push_back(all.messages[m]);
-        else
-            heldOut.push_back(m);
-    }
+std::vector<LearnFolderMessage> readFolder(DiskMailReader& reader, const std::string& folder, bool takeUnread,
+                                           SuggestResult& result) {
+    size_t done = 0;
+    LearnFolderRead read = readLearnFolder(reader, folder, takeUnread, nullptr, done);
+    result.huge.insert(result.huge.end(), read.huge.begin(), read.huge.end());
+    result.binary.insert(result.binary.end(), read.binary.begin(), read.binary.end());
+    return std::move(read.messages);
 }
 
 std::string ruleCondition(const DistributeRule& rule) {
@@ -101,6 +90,13 @@ std::string reasonText(const SuggestResult& result, const FolderLearning& folder
     if (unseparated.existingRule)
         return formatText("既存の規則%d が先に %s へ振り分けます", unseparated.existingRule,
                           result.rules.load.rules[static_cast<size_t>(unseparated.existingRule - 1)].rule.destFolder);
+    if (unseparated.tooFew)
+        return formatText("このメールのどの候補も、ほかのフォルダのメールに一致しないものは %d 通未満のメールにしかありません",
+                          result.input.options.leastEvidence);
+    if (unseparated.best.searchText[0] != '\0' && unseparated.clashFolder == -2)
+        return ruleCondition(unseparated.best) +
+               formatText(" は %d 通しか振り分けません (規則は最低 %d 通から)", unseparated.evidence,
+                          result.input.options.leastEvidence);
     if (unseparated.best.searchText[0] == '\0' && folder.capped)
         return formatText("調べる規則の候補が上限 (%d 件) に達しました", static_cast<int>(kMostCandidatesPerFolder));
     if (unseparated.best.searchText[0] == '\0')
@@ -155,8 +151,8 @@ std::vector<std::string> suggestionLines(const Learning& learning, int firstNumb
     return lines;
 }
 
-std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
-                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages) {
+std::vector<int> winnersOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
+                           const std::vector<LearnMessage>& messages, std::vector<std::string>* destinations) {
     std::string ini = "[Rule]\r\n";
     for (size_t i = 0; i < existing.size(); ++i)
         ini += formatText("rule%d=\"", static_cast<int>(i + 1)) + existing[i].value + "\"\r\n";
@@ -166,18 +162,30 @@ std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const s
     if (load.rules.size() != existing.size() + lines.size())
         return std::vector<int>();
     RuleSet set(load.rules);
+    if (destinations)
+        for (size_t r = 0; r < set.size(); ++r)
+            destinations->push_back(set.rule(r).destFolder);
     std::vector<int> out;
-    for (const LearnMessage& message : messages) {
-        int winner = set.firstMatch(message.text.c_str());
-        int destination = -1;
-        if (winner >= 0) {
-            destination = -2;
-            for (size_t f = 0; f < folders.size(); ++f)
-                if (compareNoCase(set.rule(static_cast<size_t>(winner)).destFolder, folders[f].c_str()) == 0)
-                    destination = static_cast<int>(f);
-        }
-        out.push_back(destination);
+    for (const LearnMessage& message : messages)
+        out.push_back(set.firstMatch(message.text.c_str()));
+    return out;
+}
+
+std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
+                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages) {
+    std::vector<std::string> ruleDestinations;
+    std::vector<int> winners = winnersOf(existing, lines, messages, &ruleDestinations);
+    std::vector<int> folderOfRule;
+    for (const std::string& destination : ruleDestinations) {
+        int found = -2;
+        for (size_t f = 0; f < folders.size(); ++f)
+            if (compareNoCase(destination.c_str(), folders[f].c_str()) == 0)
+                found = static_cast<int>(f);
+        folderOfRule.push_back(found);
     }
+    std::vector<int> out;
+    for (int winner : winners)
+        out.push_back(winner < 0 ? -1 : folderOfRule[static_cast<size_t>(winner)]);
     return out;
 }
 
@@ -193,14 +201,9 @@ void decodeMessages(LearnInput& input) {
     }
 }
 
-}  // namespace
-
-SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout, bool ignoreInbox) {
-    SuggestResult result;
-    result.ignoreInbox = ignoreInbox;
-    result.account = account;
-    result.holdout = holdout;
-    result.rules = readAccountRules(root, account, result.findings);
+// The account's rules, run before any suggestion, and where the suggestions' numbers start.
+void readExistingRules(const std::string& root, SuggestResult& result) {
+    result.rules = readAccountRules(root, result.account, result.findings);
     // No rules file yet is the usual case for a new user: nothing to run before the suggestions.
     std::vector<Finding>& unreadable = result.findings.unreadable;
     unreadable.erase(std::remove_if(unreadable.begin(), unreadable.end(),
@@ -218,44 +221,52 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     for (const ProfileLine& line : result.rules.file->lines())
         if (line.kind == ProfileLine::Section && compareNoCase(line.section.c_str(), "Rule") == 0)
             result.needsSection = false;
+}
 
+// Whether the folder has its settings file, as the plug-in tests a folder; named when not.
+bool folderUsable(const std::string& root, const FolderEntry& folder, SuggestResult& result) {
+    PathBuffer testPath;
+    if (formatFolderTestPath(root.c_str(), folder.path, testPath) && diskPathExists(testPath))
+        return true;
+    result.findings.addUnreadable("no-entry-file", nativeDiskPath(testPath[0] ? testPath : root + folder.path),
+                                  "フォルダの設定ファイル(Entry.ini)がありません。このフォルダからは学びません");
+    return false;
+}
+
+// The user folders' mail, then the inbox mail that must stay (none with ignoreInbox).
+void gatherMail(const std::string& root, SuggestResult& result) {
     FolderList folders;
-    listAccountFolders(folders, (root + account + "\\").c_str(), DiskFolderSource(root));
+    listAccountFolders(folders, (root + result.account + "\\").c_str(), DiskFolderSource(root));
+    DiskMailReader reader(root, result.findings);
     std::set<std::string> visited;
-    std::vector<ReadMessage> staying;
+    std::vector<LearnFolderMessage> staying;
     for (const FolderEntry& folder : folders) {
         if (!visited.insert(folder.path).second)
             continue;
-        if (folder.kind == Inbox && !ignoreInbox) {
-            staying = readFolder(root, folder.path, load.unreadMail, result);
+        if (folder.kind == Inbox && !result.ignoreInbox) {
+            staying = readFolder(reader, folder.path, result.rules.load.unreadMail, result);
             continue;
         }
-        if (folder.kind != UserFolder)
+        if (folder.kind != UserFolder || !folderUsable(root, folder, result))
             continue;
-        PathBuffer testPath;
-        if (!formatFolderTestPath(root.c_str(), folder.path, testPath) || !diskPathExists(testPath)) {
-            result.findings.addUnreadable("no-entry-file", nativeDiskPath(testPath[0] ? testPath : root + folder.path),
-                                          "フォルダの設定ファイル(Entry.ini)がありません。このフォルダからは学びません");
-            continue;
-        }
         int index = static_cast<int>(result.input.folders.size());
         result.input.folders.push_back(folder.path);
         result.titles.push_back(folder.title);
-        for (ReadMessage& message : readFolder(root, folder.path, true, result)) {
+        for (LearnFolderMessage& message : readFolder(reader, folder.path, true, result)) {
             result.entries.push_back(message.entry);
             result.input.messages.push_back({std::move(message.text), index});
         }
     }
-    for (ReadMessage& message : staying) {
+    for (LearnFolderMessage& message : staying) {
         result.entries.push_back(message.entry);
         result.input.messages.push_back({std::move(message.text), -1});
         ++result.staying;
     }
+}
 
-    if (load.decodeMime)
-        decodeMessages(result.input);
-    result.learning = learnRules(result.input);
-    result.lines = suggestionLines(result.learning, result.firstNumber);
+// The suggestions read back from their rules-file text and run over all the learnt mail.
+void proveSuggestions(const std::string& root, SuggestResult& result) {
+    const RulesLoad& load = result.rules.load;
     std::vector<int> destinations =
         destinationsOf(load.rules, result.lines, result.input.folders, result.input.messages);
     std::vector<int> byExisting = destinationsOf(load.rules, {}, result.input.folders, result.input.messages);
@@ -279,42 +290,147 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
             result.findings.addProblem("unseparated", nativeDiskPath(root + result.input.folders[f]),
                                        formatText("%d 通を分ける規則がありません", static_cast<int>(folder.unseparated.size())));
     }
+}
 
-    if (holdout) {
-        LearnInput learnt;
-        std::vector<size_t> heldOut;
-        splitHalves(result.input, learnt, heldOut);
-        Learning half = learnRules(learnt);
-        std::vector<std::string> halfLines = suggestionLines(half, result.firstNumber);
-        std::vector<LearnMessage> tested;
-        for (size_t m : heldOut)
-            tested.push_back(result.input.messages[m]);
-        std::vector<int> withSuggestions = destinationsOf(load.rules, halfLines, result.input.folders, tested);
-        std::vector<int> withExisting = destinationsOf(load.rules, {}, result.input.folders, tested);
-        HoldoutFigures& figures = result.figures;
-        figures.learnt = static_cast<int>(learnt.messages.size());
-        figures.folders.assign(result.input.folders.size(), HoldoutFolder());
-        for (size_t i = 0; i < tested.size() && i < withSuggestions.size() && i < withExisting.size(); ++i) {
-            if (withExisting[i] != -1)
-                continue;  // an existing rule decides it, whatever was learnt
-            int own = tested[i].folder;
-            if (own >= 0) {
-                ++figures.heldOut;
-                ++figures.folders[static_cast<size_t>(own)].heldOut;
-            }
-            if (withSuggestions[i] == -1)
-                continue;
-            ++figures.moved;
-            if (withSuggestions[i] == own) {
-                ++figures.correct;
-                ++figures.folders[static_cast<size_t>(own)].correct;
-            } else if (own >= 0) {
-                ++figures.folders[static_cast<size_t>(own)].wrong;
-            }
+// Per folder of the rules learnt without the held-out mail: how many, and how many of them take
+// fewer of the learnt messages than the minimum when read back and run in order.
+void countHoldoutRules(const SuggestResult& result, const HoldoutSplit& split, const Learning& learnt,
+                       const std::vector<std::string>& lines, HoldoutFigures& figures) {
+    const std::vector<LoadedRule>& existing = result.rules.load.rules;
+    std::vector<int> winners = winnersOf(existing, lines, split.learnt.messages);
+    std::vector<int> wins(learnt.rules.size(), 0);
+    for (int winner : winners)
+        if (winner >= static_cast<int>(existing.size()))
+            ++wins[static_cast<size_t>(winner) - existing.size()];
+    for (size_t r = 0; r < learnt.rules.size(); ++r) {
+        HoldoutFolder& folder = figures.folders[static_cast<size_t>(learnt.rules[r].folder)];
+        ++folder.rules;
+        folder.underMinimum += wins[r] < result.input.options.leastEvidence;
+    }
+}
+
+// Rules learnt from the older mail of each folder, measured on the newest.
+void measureHoldout(SuggestResult& result) {
+    const RulesLoad& load = result.rules.load;
+    HoldoutSplit split = splitNewest(result.input);
+    Learning learnt = learnRules(split.learnt);
+    std::vector<std::string> lines = suggestionLines(learnt, result.firstNumber);
+    std::vector<LearnMessage> tested;
+    for (size_t m : split.heldOut)
+        tested.push_back(result.input.messages[m]);
+    std::vector<int> withSuggestions = destinationsOf(load.rules, lines, result.input.folders, tested);
+    std::vector<int> withExisting = destinationsOf(load.rules, {}, result.input.folders, tested);
+    HoldoutFigures& figures = result.figures;
+    figures.learnt = static_cast<int>(split.learnt.messages.size());
+    figures.folders.assign(result.input.folders.size(), HoldoutFolder());
+    for (size_t f = 0; f < figures.folders.size(); ++f)
+        figures.folders[f].byDate = split.byDate[f];
+    countHoldoutRules(result, split, learnt, lines, figures);
+    for (size_t i = 0; i < tested.size() && i < withSuggestions.size() && i < withExisting.size(); ++i) {
+        if (withExisting[i] != -1)
+            continue;  // an existing rule decides it, whatever was learnt
+        int own = tested[i].folder, to = withSuggestions[i];
+        if (own >= 0) {
+            ++figures.heldOut;
+            ++figures.folders[static_cast<size_t>(own)].heldOut;
+        }
+        if (to == -1)
+            continue;
+        ++figures.moved;
+        if (to >= 0)
+            ++figures.folders[static_cast<size_t>(to)].into;
+        if (to == own) {
+            ++figures.correct;
+            ++figures.folders[static_cast<size_t>(own)].correct;
+        } else if (own >= 0) {
+            ++figures.folders[static_cast<size_t>(own)].wrong;
         }
     }
+}
+
+}  // namespace
+
+SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout, bool ignoreInbox,
+                           const LearnOptions& options) {
+    SuggestResult result;
+    result.input.options = options;
+    result.ignoreInbox = ignoreInbox;
+    result.account = account;
+    result.holdout = holdout;
+    readExistingRules(root, result);
+    gatherMail(root, result);
+    if (result.rules.load.decodeMime)
+        decodeMessages(result.input);
+    result.learning = learnRules(result.input);
+    result.lines = suggestionLines(result.learning, result.firstNumber);
+    proveSuggestions(root, result);
+    if (holdout)
+        measureHoldout(result);
     return result;
 }
+
+namespace {
+
+std::string folderLineText(const SuggestResult& result, size_t f) {
+    const FolderLearning& folder = result.learning.folders[f];
+    std::string numbers;
+    for (size_t rule : folder.rules)
+        numbers += formatText("%s%d", numbers.empty() ? "" : ", ", result.firstNumber + static_cast<int>(rule));
+    std::string out = "  " + displayBytes(result.input.folders[f]) + " 「" + displayBytes(result.titles[f]) + "」 " +
+                      formatText("%d / %d 通", result.proven[f], folder.filed);
+    if (folder.decidedByExisting)
+        out += formatText(" (うち既存の規則で %d 通)", folder.decidedByExisting);
+    out += numbers.empty() ? std::string("  規則なし\n") : "  規則 " + numbers + "\n";
+    if (folder.unseparated.empty())
+        return out;
+    out += formatText("    分けられない %d 通:\n", static_cast<int>(folder.unseparated.size()));
+    for (size_t i = 0; i < folder.unseparated.size() && i < kShownUnseparated; ++i)
+        out += "      " + displayBytes(result.entries[folder.unseparated[i].message]) + ": " +
+               displayBytes(reasonText(result, folder, folder.unseparated[i])) + "\n";
+    if (folder.unseparated.size() > kShownUnseparated)
+        out += formatText("      ほか %d 通\n", static_cast<int>(folder.unseparated.size() - kShownUnseparated));
+    return out;
+}
+
+std::string holdoutFolderText(const SuggestResult& result, size_t f) {
+    const HoldoutFolder& folder = result.figures.folders[f];
+    return "    " + displayBytes(result.input.folders[f]) + " 「" + displayBytes(result.titles[f]) + "」 " +
+           formatText("適合率 %s 再現率 %s (新しい %d 通中 %d 通", percent(folder.correct, folder.into).c_str(),
+                      percent(folder.correct, folder.heldOut).c_str(), folder.heldOut, folder.correct) +
+           (folder.wrong ? formatText("、別のフォルダへ %d 通", folder.wrong) : std::string()) +
+           (folder.into > folder.correct ? formatText("、ほかから %d 通", folder.into - folder.correct) : std::string()) +
+           formatText(") 規則 %d 件、%d 通未満の規則 %d 件", folder.rules, result.input.options.leastEvidence,
+                      folder.underMinimum) +
+           (folder.byDate ? "" : " (日付のないメールがあり一覧順)") + "\n";
+}
+
+std::string holdoutText(const SuggestResult& result) {
+    const HoldoutFigures& figures = result.figures;
+    std::string out = formatText("検証 (--holdout): 各フォルダの新しい 1/%d (Date の順) を新着とし、古い %d 通から"
+                                 "学んだ規則で振り分けました\n",
+                                 static_cast<int>(kHoldoutDivisor), figures.learnt);
+    out += formatText("  適合率 %s (移動した %d 通のうち正しいフォルダへ %d 通)\n",
+                      percent(figures.correct, figures.moved).c_str(), figures.moved, figures.correct);
+    out += formatText("  再現率 %s (振り分けるべき %d 通のうち %d 通)\n",
+                      percent(figures.correct, figures.heldOut).c_str(), figures.heldOut, figures.correct);
+    for (size_t f = 0; f < figures.folders.size(); ++f)
+        out += holdoutFolderText(result, f);
+    return out;
+}
+
+std::string suggestionLinesText(const SuggestResult& result) {
+    if (result.lines.empty())
+        return "提案できる規則はありません\n";
+    std::string out = formatText("提案する規則 %d 件 (メールソフトを閉じてから、corvane.ini の [Rule] の末尾に貼り付けます):\n",
+                                 static_cast<int>(result.lines.size()));
+    if (result.needsSection)
+        out += "[Rule]\n";
+    for (const std::string& line : result.lines)
+        out += line + "\n";
+    return out;
+}
+
+}  // namespace
 
 std::string renderSuggestText(const SuggestResult& result) {
     std::string out = formatText("アカウント: %s (既存の規則 %d 件、%s)\n", displayBytes(result.account).c_str(),
@@ -324,67 +440,22 @@ std::string renderSuggestText(const SuggestResult& result) {
     out += result.ignoreInbox ? "郵便受けのメールは気にしません (--ignore-inbox)\n"
                               : formatText("郵便受けに残したメール %d 通には一致させません\n", result.staying);
     out += "フォルダごと (振り分けられる通数 / フォルダの通数):\n";
-    for (size_t f = 0; f < result.learning.folders.size(); ++f) {
-        const FolderLearning& folder = result.learning.folders[f];
-        std::string numbers;
-        for (size_t rule : folder.rules)
-            numbers += formatText("%s%d", numbers.empty() ? "" : ", ", result.firstNumber + static_cast<int>(rule));
-        out += "  " + displayBytes(result.input.folders[f]) + " 「" + displayBytes(result.titles[f]) + "」 " +
-               formatText("%d / %d 通", result.proven[f], folder.filed);
-        if (folder.decidedByExisting)
-            out += formatText(" (うち既存の規則で %d 通)", folder.decidedByExisting);
-        out += numbers.empty() ? std::string("  規則なし\n") : "  規則 " + numbers + "\n";
-        if (!folder.unseparated.empty()) {
-            out += formatText("    分けられない %d 通:\n", static_cast<int>(folder.unseparated.size()));
-            for (size_t i = 0; i < folder.unseparated.size() && i < kShownUnseparated; ++i)
-                out += "      " + displayBytes(result.entries[folder.unseparated[i].message]) + ": " +
-                       displayBytes(reasonText(result, folder, folder.unseparated[i])) + "\n";
-            if (folder.unseparated.size() > kShownUnseparated)
-                out += formatText("      ほか %d 通\n", static_cast<int>(folder.unseparated.size() - kShownUnseparated));
-        }
-    }
+    for (size_t f = 0; f < result.learning.folders.size(); ++f)
+        out += folderLineText(result, f);
     if (result.provenWrong)
         out += formatText("注意: 規則を足すと %d 通が別のフォルダへ振り分けられます\n", result.provenWrong);
     namesText(out, "64KB を超えるメール (先頭の 64KB から学びました)", result.huge);
     namesText(out, "NUL バイトを含むメール (その手前から学びました)", result.binary);
-    if (result.holdout) {
-        const HoldoutFigures& figures = result.figures;
-        out += formatText("検証 (--holdout): 各フォルダの 1 通おき %d 通から学んだ規則で、残りを振り分けました\n",
-                          figures.learnt);
-        out += formatText("  適合率 %s (移動した %d 通のうち正しいフォルダへ %d 通)\n",
-                          percent(figures.correct, figures.moved).c_str(), figures.moved, figures.correct);
-        out += formatText("  再現率 %s (振り分けるべき %d 通のうち %d 通)\n",
-                          percent(figures.correct, figures.heldOut).c_str(), figures.heldOut, figures.correct);
-        for (size_t f = 0; f < figures.folders.size(); ++f) {
-            const HoldoutFolder& folder = figures.folders[f];
-            out += "    " + displayBytes(result.input.folders[f]) +
-                   formatText(" %d 通中 %d 通", folder.heldOut, folder.correct) +
-                   (folder.wrong ? formatText("、別のフォルダへ %d 通", folder.wrong) : std::string()) + "\n";
-        }
-    }
-    if (result.lines.empty()) {
-        out += "提案できる規則はありません\n";
-    } else {
-        out += formatText("提案する規則 %d 件 (メールソフトを閉じてから、corvane.ini の [Rule] の末尾に貼り付けます):\n",
-                          static_cast<int>(result.lines.size()));
-        if (result.needsSection)
-            out += "[Rule]\n";
-        for (const std::string& line : result.lines)
-            out += line + "\n";
-    }
+    if (result.holdout)
+        out += holdoutText(result);
+    out += suggestionLinesText(result);
     out += renderFindingsText(result.findings);
     return out;
 }
 
-std::string renderSuggestJson(const SuggestResult& result) {
-    JsonWriter json;
-    json.beginObject();
-    json.key("command").value("suggest");
-    json.key("account").value(result.account);
-    json.key("rulesFile").value(result.rules.iniPath);
-    json.key("existingRules").value(result.firstNumber - 1);
-    json.key("staying").value(result.staying);
-    json.key("ignoreInbox").value(result.ignoreInbox);
+namespace {
+
+void foldersJson(JsonWriter& json, const SuggestResult& result) {
     json.key("folders").beginArray();
     for (size_t f = 0; f < result.learning.folders.size(); ++f) {
         const FolderLearning& folder = result.learning.folders[f];
@@ -409,6 +480,9 @@ std::string renderSuggestJson(const SuggestResult& result) {
         json.endObject();
     }
     json.endArray();
+}
+
+void rulesJson(JsonWriter& json, const SuggestResult& result) {
     json.key("rules").beginArray();
     for (size_t i = 0; i < result.learning.rules.size(); ++i) {
         const SuggestedRule& suggestion = result.learning.rules[i];
@@ -424,30 +498,57 @@ std::string renderSuggestJson(const SuggestResult& result) {
         json.endObject();
     }
     json.endArray();
+}
+
+void holdoutJson(JsonWriter& json, const SuggestResult& result) {
     json.key("holdout");
-    if (result.holdout) {
-        const HoldoutFigures& figures = result.figures;
-        json.beginObject();
-        json.key("learnt").value(figures.learnt);
-        json.key("heldOut").value(figures.heldOut);
-        json.key("moved").value(figures.moved);
-        json.key("correct").value(figures.correct);
-        json.key("precision").value(percent(figures.correct, figures.moved));
-        json.key("recall").value(percent(figures.correct, figures.heldOut));
-        json.key("folders").beginArray();
-        for (size_t f = 0; f < figures.folders.size(); ++f) {
-            json.beginObject();
-            json.key("path").value(result.input.folders[f]);
-            json.key("heldOut").value(figures.folders[f].heldOut);
-            json.key("correct").value(figures.folders[f].correct);
-            json.key("wrong").value(figures.folders[f].wrong);
-            json.endObject();
-        }
-        json.endArray();
-        json.endObject();
-    } else {
+    if (!result.holdout) {
         json.null();
+        return;
     }
+    const HoldoutFigures& figures = result.figures;
+    json.beginObject();
+    json.key("learnt").value(figures.learnt);
+    json.key("heldOut").value(figures.heldOut);
+    json.key("moved").value(figures.moved);
+    json.key("correct").value(figures.correct);
+    json.key("precision").value(percent(figures.correct, figures.moved));
+    json.key("recall").value(percent(figures.correct, figures.heldOut));
+    json.key("folders").beginArray();
+    for (size_t f = 0; f < figures.folders.size(); ++f) {
+        const HoldoutFolder& folder = figures.folders[f];
+        json.beginObject();
+        json.key("path").value(result.input.folders[f]);
+        json.key("title").value(result.titles[f]);
+        json.key("heldOut").value(folder.heldOut);
+        json.key("correct").value(folder.correct);
+        json.key("wrong").value(folder.wrong);
+        json.key("into").value(folder.into);
+        json.key("precision").value(percent(folder.correct, folder.into));
+        json.key("recall").value(percent(folder.correct, folder.heldOut));
+        json.key("rules").value(folder.rules);
+        json.key("underMinimum").value(folder.underMinimum);
+        json.key("byDate").value(folder.byDate);
+        json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+}
+
+}  // namespace
+
+std::string renderSuggestJson(const SuggestResult& result) {
+    JsonWriter json;
+    json.beginObject();
+    json.key("command").value("suggest");
+    json.key("account").value(result.account);
+    json.key("rulesFile").value(result.rules.iniPath);
+    json.key("existingRules").value(result.firstNumber - 1);
+    json.key("staying").value(result.staying);
+    json.key("ignoreInbox").value(result.ignoreInbox);
+    foldersJson(json, result);
+    rulesJson(json, result);
+    holdoutJson(json, result);
     for (const char* name : {"huge", "binary"}) {
         json.key(name).beginArray();
         for (const std::string& entry : name[0] == 'h' ? result.huge : result.binary)

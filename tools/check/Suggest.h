@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tools/check/Findings.h"
-#include "tools/check/RuleLearning.h"
+#include "plugin/learning/RuleLearning.h"
 
 namespace corvane {
 
@@ -16,6 +16,10 @@ struct HoldoutFolder {
     int heldOut = 0;  // filed messages held out of the learning
     int correct = 0;  // of them, put into their folder by the rules learnt without them
     int wrong = 0;    // of them, sent to another folder
+    int into = 0;     // held-out messages (of any folder or staying) those rules put into this folder
+    int rules = 0;    // rules learnt for it without the held-out mail
+    int underMinimum = 0;  // of them, rules that take fewer learnt messages than the minimum, read back as the plug-in reads them
+    bool byDate = true;    // held out by the Date header, not by list order
 };
 
 struct HoldoutFigures {
@@ -47,10 +51,10 @@ struct SuggestResult {
     Findings findings;
 };
 
-// holdout: also learn from every other message and measure on the rest. ignoreInbox: the
-// messages left in the inbox may be taken by the suggestions.
+// holdout: also learn from the older two thirds of each folder and measure on the newest third.
+// ignoreInbox: the messages left in the inbox may be taken by the suggestions.
 SuggestResult suggestRules(const std::string& root, const std::string& account, bool holdout,
-                           bool ignoreInbox = false);
+                           bool ignoreInbox = false, const LearnOptions& options = LearnOptions());
 std::string renderSuggestText(const SuggestResult& result);
 std::string renderSuggestJson(const SuggestResult& result);
 
@@ -62,5 +66,9 @@ std::vector<std::string> suggestionLines(const Learning& learning, int firstNumb
 // it, -2 for any other destination. lines that do not all read back give an empty result.
 std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
                                 const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages);
+
+// Likewise, the index of the rule that takes each message (existing rules first), -1 for none.
+std::vector<int> winnersOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
+                           const std::vector<LearnMessage>& messages, std::vector<std::string>* destinations = nullptr);
 
 }  // namespace corvane

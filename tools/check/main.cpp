@@ -3,8 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/check/CheckCommand.h"
-#include "tools/check/Charset.h"
+#include "tools/check/Checker.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

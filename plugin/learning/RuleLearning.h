@@ -1,0 +1,105 @@
+// Rules learnt from how the user already filed mail: for every folder the fewest rules in the
+// plug-in's own vocabulary that take its messages and no message filed elsewhere. Works on
+// message texts in memory, matched with the plug-in's matching on the raw bytes (encoded
+// words stay encoded). The core of corvane-check suggest and of the plug-in's learning dialog.
+// Platform-free.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "plugin/learning/LearnCandidates.h"
+#include "plugin/learning/LearnMonitor.h"
+#include "plugin/rules/DistributeRule.h"
+
+namespace corvane {
+
+struct LearnMessage {
+    std::string text;  // the text the plug-in matches: capped, up to the first NUL
+    int folder = -1;   // index in LearnInput::folders, or -1 for a message that must stay
+};
+
+// The least number of a folder's filed messages a proposed rule takes (that no earlier proposal
+// took): a rule resting on one or two messages fits those messages, not the stream they came in.
+constexpr int kLeastEvidence = 3;
+
+// Turns a raw header value into the text the plug-in matches when it decodes headers (MIME
+// encoded words and charsets to Shift-JIS). Given only with that option on.
+class LearnDecoder {
+public:
+    virtual ~LearnDecoder() = default;
+    virtual std::string decodeHeader(const std::string& value) const = 0;
+};
+
+struct LearnOptions {
+    int leastEvidence = kLeastEvidence;
+    // Leave out every value found in the mail of more than half of the folders that hold mail
+    // (the mail left in the inbox counting as one folder; at least three folders): the owner's own
+    // addresses, on nearly all mail to them, and the like. An address counts in whichever header it
+    // is found, and its domain with it: the owner's domain goes with the owner's address.
+    bool skipCommonValues = true;
+    // No To, Cc or Delivered-To texts from a message that has a list header: the list's own header
+    // names its stream, and its recipients include the other lists of a cross-post.
+    bool preferListHeaders = true;
+    const LearnDecoder* decoder = nullptr;  // learn on decoded header values (not owned)
+
+    // The bare cover, for checking it against a reference: every candidate, one message enough.
+    static LearnOptions plainCover() {
+        LearnOptions options;
+        options.leastEvidence = 1;
+        options.skipCommonValues = false;
+        options.preferListHeaders = false;
+        return options;
+    }
+};
+
+struct LearnInput {
+    std::vector<std::string> folders;     // destination folder paths
+    std::vector<LearnMessage> messages;
+    RuleList existing;                    // the account's rules, run before any suggestion
+    LearnOptions options;
+};
+
+struct SuggestedRule {
+    DistributeRule rule;
+    int folder = 0;
+    int covers = 0;  // messages of its folder it takes that no earlier suggestion took
+};
+
+// Why a filed message is not taken into its folder.
+struct Unseparated {
+    size_t message = 0;
+    int existingRule = 0;       // 1-based: an existing rule sends it elsewhere first
+    int clashFolder = -2;       // the folder (-1: the messages that stay) its best rule also takes; -2 none
+    int clashCount = 0;         // how many messages there
+    int evidence = 0;           // with no clash: the best clean rule takes only this many, under the minimum
+    bool tooFew = false;        // no clean rule evaluated: every text it gives, fewer messages give than the minimum
+    DistributeRule best;        // that best rule (searchText empty when the message gave none)
+};
+
+struct FolderLearning {
+    int filed = 0;            // messages in the folder
+    int decidedByExisting = 0;  // of them, put into the folder by an existing rule
+    int covered = 0;          // of them, put there by a suggestion
+    bool capped = false;      // stopped at kMostCandidatesPerFolder candidates tried
+    std::vector<size_t> rules;  // indices into Learning::rules
+    std::vector<Unseparated> unseparated;
+};
+
+struct Learning {
+    std::vector<SuggestedRule> rules;  // in the order they are to run, after the existing ones
+    std::vector<FolderLearning> folders;
+    bool cancelled = false;  // the monitor stopped the work: folders after the last one learnt have no rules
+};
+
+// The most candidate rules tried for one folder, each run over every message: what bounds the
+// time a folder that mail from ever new senders fills can take.
+constexpr size_t kMostCandidatesPerFolder = 1000;
+
+// Named-header rules first (the From display name among them); a header-block line, then a body line (a whole-message rule), only
+// for what no rule before separates. Every rule takes no message of another folder, nor one that
+// must stay, that the existing rules leave undecided; a greedy cover keeps them few.
+Learning learnRules(const LearnInput& input, LearnMonitor* monitor = nullptr);
+
+}  // namespace corvane

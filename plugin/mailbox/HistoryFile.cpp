@@ -1,0 +1,81 @@
+#include "plugin/mailbox/HistoryFile.h"
+
+#include <algorithm>
+#include <climits>
+#include <string>
+
+#include "plugin/common/StrUtil.h"
+#include "plugin/common/WinHandle.h"
+#include "plugin/hostapi/HostApi.h"
+#include "plugin/mailbox/AccountFiles.h"
+#include "plugin/mailbox/MailboxFiles.h"
+
+namespace corvane {
+
+const char kHistoryFileName[] = "corvane.his";
+
+namespace {
+
+// Same length as the history file's name, so it fits wherever that does.
+const char kHistoryTempName[] = "corvane.tmp";
+
+bool writeAll(HANDLE file, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD wrote = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0)
+            return false;
+        done += wrote;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool writeHistory(const char* accountDir, HWND folderWindow, const MoveList& moves) {
+    PathBuffer path, tempPath;
+    if (!accountFilePath(accountDir, kHistoryFileName, path) || !accountFilePath(accountDir, kHistoryTempName, tempPath))
+        return false;
+    const char* source = hostApi().APAFolderGetCurrentFolder(folderWindow);
+    if (!source)
+        source = "";
+    std::string bytes = formatHistory(source, classifyFolderPath(source) == Trash, moves.text);
+    {
+        UniqueFile file(CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return false;
+        if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get())) {
+            file.reset();
+            DeleteFileA(tempPath);
+            return false;
+        }
+    }
+    if (!MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(tempPath);
+        return false;
+    }
+    return true;
+}
+
+int countHistory(HWND folderWindow) {
+    PathBuffer path;
+    if (!formatBuffer(path, "%s%s", hostApi().APAGetAccount(folderWindow), kHistoryFileName))
+        return -1;
+    size_t length = 0;
+    char* text = readWholeFile(path, nullptr, false, &length);
+    if (!text) {
+        DWORD attributes = GetFileAttributesA(path);
+        // A file that opens but cannot be read has no first line.
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : -1;
+    }
+    HistoryCount count = countHistoryLines(text, length);
+    freeText(text);
+    if (!count.hasFirstLine)
+        return 0;
+    if (!folderExists(count.firstLine.c_str()))
+        return -2;
+    return count.moveLines > INT_MAX ? INT_MAX : static_cast<int>(count.moveLines);
+}
+
+}  // namespace corvane

@@ -1,0 +1,111 @@
+#include "plugin/rules/RulesFile.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin/common/StrUtil.h"
+#include "plugin/mailbox/AccountFiles.h"
+#include "plugin/rules/RuleText.h"
+
+namespace corvane {
+
+namespace {
+
+const char kRulesFile[] = "corvane.ini";
+const char kRuleSection[] = "Rule";
+const char kGenericSection[] = "Generic";
+
+void readOption(const char* path, const char* key, bool& option) {
+    UINT value = GetPrivateProfileIntA(kGenericSection, key, 3, path);
+    if (value != 3)
+        option = value == 1;
+}
+
+bool survivesCodePage(const char* text) {
+    if (!*text)
+        return true;
+    int wide = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (wide <= 0)
+        return false;
+    std::vector<wchar_t> unicode(static_cast<size_t>(wide));
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, unicode.data(), wide);
+    BOOL defaulted = FALSE;
+    int narrow = WideCharToMultiByte(CP_ACP, 0, unicode.data(), -1, nullptr, 0, nullptr, &defaulted);
+    if (narrow <= 0 || defaulted)
+        return false;
+    std::string back(static_cast<size_t>(narrow), '\0');
+    WideCharToMultiByte(CP_ACP, 0, unicode.data(), -1, &back[0], narrow, nullptr, nullptr);
+    return strcmp(back.c_str(), text) == 0;
+}
+
+}  // namespace
+
+bool ruleStorable(const DistributeRule& rule) {
+    return ruleFitsRecord(rule) && survivesCodePage(rule.searchText) && survivesCodePage(rule.headerName) &&
+           survivesCodePage(rule.destFolder);
+}
+
+void loadRules(AccountSettings& context) {
+    PathBuffer path;
+    if (!accountFilePath(context.accountDir, kRulesFile, path))
+        return;
+    readOption(path, "unreadmail", context.unreadMail);
+    readOption(path, "reportresult", context.reportResult);
+    std::vector<char> value(RuleValueBufferSize);
+    for (int n = 1;; ++n) {
+        char key[32];
+        formatBuffer(key, "rule%d", n);
+        DWORD length = GetPrivateProfileStringA(kRuleSection, key, "", value.data(),
+                                                static_cast<DWORD>(value.size()), path);
+        if (length == 0)
+            break;
+        // A value that filled the buffer was cut: reading it would give another rule.
+        if (length >= value.size() - 1)
+            break;
+        DistributeRule rule;
+        if (!parseRuleValue(value.data(), rule))
+            break;
+        context.appendRule(rule);
+    }
+}
+
+void saveRules(const AccountSettings& context) {
+    PathBuffer path;
+    if (!accountFilePath(context.accountDir, kRulesFile, path))
+        return;
+    // A rule that would not read back as itself (the editor and the import refuse such rules
+    // already) is left out rather than written as a different rule or as a key that stops
+    // every later rule from loading; the rules after it close up.
+    int written = 0;
+    for (int i = 0; i < context.ruleCount && i < static_cast<int>(context.rules.size()); ++i) {
+        const DistributeRule& rule = context.rules[static_cast<size_t>(i)];
+        if (!ruleStorable(rule))
+            continue;
+        char key[32];
+        formatBuffer(key, "rule%d", ++written);
+        std::string value = "\"" + formatRuleValue(rule) + "\"";
+        WritePrivateProfileStringA(kRuleSection, key, value.c_str(), path);
+    }
+    if (written < context.ruleCount)
+        deleteRuleKeys(&context, written + 1, context.ruleCount);
+    WritePrivateProfileStringA(kGenericSection, "unreadmail", context.unreadMail ? "1" : "0", path);
+    WritePrivateProfileStringA(kGenericSection, "reportresult", context.reportResult ? "1" : "0", path);
+}
+
+void deleteRuleKeys(const AccountSettings* context, int first, int last) {
+    if (!context || last < first)
+        return;
+    PathBuffer path;
+    if (!accountFilePath(context->accountDir, kRulesFile, path))
+        return;
+    for (int n = first; n <= last; ++n) {
+        char key[32];
+        formatBuffer(key, "rule%d", n);
+        WritePrivateProfileStringA(kRuleSection, key, nullptr, path);
+    }
+}
+
+}  // namespace corvane

@@ -1,0 +1,26 @@
+#include "plugin/settings/FolderIcons.h"
+
+#include "plugin/common/ModuleInstance.h"
+#include "plugin/resources/resource.h"
+
+namespace corvane {
+
+namespace {
+
+HICON icons[FolderIconCount] = {};
+const int iconIds[FolderIconCount] = {IDI_FOLDER_INBOX, IDI_FOLDER_TRASH, IDI_FOLDER_OUTBOX, IDI_FOLDER_PARENT,
+                                      IDI_FOLDER_USER};
+
+}  // namespace
+
+void loadFolderIcons() {
+    for (int i = 0; i < FolderIconCount; ++i)
+        icons[i] = static_cast<HICON>(LoadImageA(moduleInstance(), MAKEINTRESOURCEA(iconIds[i]), IMAGE_ICON,
+                                                 16, 16, LR_SHARED));
+}
+
+HICON folderIcon(int kind) {
+    return kind >= 1 && kind <= FolderIconCount ? icons[kind - 1] : nullptr;
+}
+
+}  // namespace corvane

@@ -1,0 +1,274 @@
+#include "plugin/settings/RuleDialog.h"
+
+#include <oniguruma.h>
+
+#include <cstring>
+
+#include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModuleInstance.h"
+#include "plugin/common/StrUtil.h"
+#include "plugin/resources/resource.h"
+#include "plugin/rules/RuleMatching.h"
+#include "plugin/rules/RuleText.h"
+#include "plugin/rules/RulesFile.h"
+#include "plugin/settings/FolderIcons.h"
+
+namespace corvane {
+
+namespace {
+
+const char* const headerNames[] = {"Cc:", "Date:", "Delivered-To:", "Errors-To:", "From:", "Message-Id:", "Reply-To:",
+                                   "Return-Path:", "Sender:", "Subject:", "To:", "X-Ml-Name:", "X-Sequence:"};
+
+// Text inputs are read into 1023 bytes with the terminator, as the record keeps them.
+constexpr int InputBufferSize = 1023;
+
+// The sheet that owns the dialog, its state and the record of the sheet's owner.
+struct DialogContext {
+    SettingsSheetState* state = nullptr;
+    FolderContext* folder = nullptr;
+};
+
+DialogContext findDialogContext(HWND dialog) {
+    DialogContext found;
+    HWND sheet = GetWindow(dialog, GW_OWNER);
+    if (!sheet)
+        return found;
+    found.state = sheetRegistry().find(sheet);
+    found.folder = folderRegistry().find(GetWindow(sheet, GW_OWNER));
+    return found;
+}
+
+int checkedTarget(HWND dialog) {
+    if (IsDlgButtonChecked(dialog, IDC_TARGET_WHOLE) == BST_CHECKED)
+        return WholeMessage;
+    if (IsDlgButtonChecked(dialog, IDC_TARGET_HEADER_BLOCK) == BST_CHECKED)
+        return HeaderBlock;
+    return NamedHeader;
+}
+
+int radioOf(int target) {
+    switch (target) {
+    case WholeMessage:
+        return IDC_TARGET_WHOLE;
+    case HeaderBlock:
+        return IDC_TARGET_HEADER_BLOCK;
+    case NamedHeader:
+        return IDC_TARGET_NAMED;
+    }
+    return 0;
+}
+
+void fillHeaderNames(HWND dialog, const char* text) {
+    for (const char* name : headerNames)
+        SendDlgItemMessageA(dialog, IDC_HEADER_NAME, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    SetDlgItemTextA(dialog, IDC_HEADER_NAME, text);
+}
+
+int folderIndexOf(const SettingsSheetState& state, const char* path) {
+    for (int i = 0; i < state.folderCount; ++i)
+        if (strcmp(state.folders[static_cast<size_t>(i)].path, path) == 0)
+            return i;
+    return -1;
+}
+
+void fitFolderComboToEdit(HWND dialog) {
+    RECT client = {};
+    if (GetClientRect(GetDlgItem(dialog, IDC_SEARCH_TEXT), &client))
+        SendDlgItemMessageA(dialog, IDC_DEST_FOLDER, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), client.bottom);
+}
+
+void onInitRuleDialog(HWND dialog, const RuleDialogData& data) {
+    DialogContext found = findDialogContext(dialog);
+    if (!found.state || !found.folder)
+        return;
+    const DistributeRule& rule = data.rule;
+    if (!data.editMode) {
+        CheckDlgButton(dialog, IDC_TARGET_NAMED, BST_CHECKED);
+        fillHeaderNames(dialog, "");
+        SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "");
+        fillFolderCombo(dialog, *found.state, -1);
+    } else {
+        if (int radio = radioOf(rule.searchTarget))
+            CheckDlgButton(dialog, radio, BST_CHECKED);
+        fillHeaderNames(dialog, rule.headerName);
+        SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, rule.searchText);
+        fillFolderCombo(dialog, *found.state, folderIndexOf(*found.state, rule.destFolder));
+    }
+    fitFolderComboToEdit(dialog);
+    if (data.editMode)
+        updateRuleDialogEnabling(dialog, rule.searchTarget, rule.matchCase != 0, rule.useRegex != 0);
+    else
+        updateRuleDialogEnabling(dialog, NamedHeader, 0, 1);
+}
+
+bool refuse(HWND dialog, const char* message) {
+    ShowErrorBox(dialog, message);
+    return false;
+}
+
+void onTargetClicked(HWND dialog, WPARAM wParam, int target) {
+    if (HIWORD(wParam) == BN_CLICKED)
+        updateRuleDialogEnabling(dialog, target, -1, -1);
+}
+
+void onRuleDialogOk(HWND dialog, RuleDialogData& data) {
+    DistributeRule rule;
+    if (!acceptRuleDialog(dialog, rule))
+        return;
+    data.rule = rule;
+    EndDialog(dialog, IDOK);
+}
+
+void onMeasureItem(MEASUREITEMSTRUCT& measure) {
+    if (measure.CtlID == IDC_DEST_FOLDER && measure.itemID != static_cast<UINT>(-1))
+        measure.itemHeight = 18;
+}
+
+INT_PTR CALLBACK ruleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    RuleDialogData* data = reinterpret_cast<RuleDialogData*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        onInitRuleDialog(dialog, *reinterpret_cast<RuleDialogData*>(lParam));
+        return TRUE;
+    case WM_MEASUREITEM:
+        onMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_DRAWITEM:
+        if (wParam != IDC_DEST_FOLDER)
+            break;
+        drawFolderComboItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_TARGET_WHOLE:
+        case IDC_TARGET_HEADER_BLOCK:
+            onTargetClicked(dialog, wParam, WholeMessage);
+            return TRUE;
+        case IDC_TARGET_NAMED:
+            onTargetClicked(dialog, wParam, NamedHeader);
+            return TRUE;
+        case IDOK:
+            if (data)
+                onRuleDialogOk(dialog, *data);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void updateRuleDialogEnabling(HWND dialog, int target, int caseState, int regexState) {
+    HWND header = GetDlgItem(dialog, IDC_HEADER_NAME);
+    HWND matchCase = GetDlgItem(dialog, IDC_MATCH_CASE);
+    HWND regex = GetDlgItem(dialog, IDC_REGEX);
+    if (!header || !matchCase || !regex)
+        return;
+    if (target == WholeMessage || target == HeaderBlock || target == NamedHeader) {
+        bool named = target == NamedHeader;
+        EnableWindow(header, named);
+        EnableWindow(matchCase, named);
+        EnableWindow(regex, !named);
+    }
+    if (caseState != -1)
+        CheckDlgButton(dialog, IDC_MATCH_CASE, caseState == 1 ? BST_CHECKED : BST_UNCHECKED);
+    if (regexState != -1)
+        CheckDlgButton(dialog, IDC_REGEX, regexState == 1 ? BST_CHECKED : BST_UNCHECKED);
+}
+
+HWND fillFolderCombo(HWND dialog, const SettingsSheetState& state, int index) {
+    HWND combo = GetDlgItem(dialog, IDC_DEST_FOLDER);
+    for (int i = 0; i < state.folderCount; ++i) {
+        const FolderEntry& entry = state.folders[static_cast<size_t>(i)];
+        LRESULT item = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.title));
+        if (item < 0)
+            continue;
+        LPARAM itemData = (entry.depth & 0xFF) | ((entry.kind & 0xFF) << 8);
+        SendMessageA(combo, CB_SETITEMDATA, static_cast<WPARAM>(item), itemData);
+    }
+    SendMessageA(combo, CB_SETCURSEL, index >= 0 && index < state.folderCount ? index : -1, 0);
+    return combo;
+}
+
+void drawFolderComboItem(const DRAWITEMSTRUCT& item) {
+    HDC dc = item.hDC;
+    RECT rect = item.rcItem;
+    int depth = 0, kind = 0;
+    if (item.itemID != static_cast<UINT>(-1)) {
+        depth = static_cast<int>(item.itemData & 0xFF);
+        kind = static_cast<int>((item.itemData >> 8) & 0xFF);
+    }
+    bool highlighted = (item.itemState & ODS_SELECTED) != 0 ||
+                       ((item.itemAction & ODA_FOCUS) && (item.itemState & ODS_FOCUS));
+    FillRect(dc, &rect, GetSysColorBrush(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    if (kind == 0)
+        return;
+    int textColour = highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT;
+    if (kind == ParentFolder)
+        textColour = COLOR_GRAYTEXT;
+    SetTextColor(dc, GetSysColor(textColour));
+    SetBkMode(dc, TRANSPARENT);
+    int x = rect.left + 12 * depth - 8;
+    if (HICON icon = folderIcon(kind))
+        DrawIconEx(dc, x, rect.top, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    char text[1024] = {};
+    LRESULT length = SendMessageA(item.hwndItem, CB_GETLBTEXTLEN, item.itemID, 0);
+    if (length <= 0 || length >= static_cast<LRESULT>(sizeof text))
+        return;
+    SendMessageA(item.hwndItem, CB_GETLBTEXT, item.itemID, reinterpret_cast<LPARAM>(text));
+    RECT textRect = {x + 20, rect.top, rect.right, rect.bottom};
+    DrawTextA(dc, text, -1, &textRect, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+}
+
+bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
+    DialogContext found = findDialogContext(dialog);
+    if (!found.state || !found.folder)
+        return false;
+    DistributeRule rule;
+    rule.searchTarget = checkedTarget(dialog);
+    char header[InputBufferSize] = {};
+    GetDlgItemTextA(dialog, IDC_HEADER_NAME, header, sizeof header);
+    if (rule.searchTarget == NamedHeader && !header[0])
+        return refuse(dialog, "ヘッダ指定がありません");
+    copyString(rule.headerName, header);
+    char search[InputBufferSize] = {};
+    GetDlgItemTextA(dialog, IDC_SEARCH_TEXT, search, sizeof search);
+    if (!search[0])
+        return refuse(dialog, "検索文字列がありません");
+    copyString(rule.searchText, search);
+    LRESULT selection = SendDlgItemMessageA(dialog, IDC_DEST_FOLDER, CB_GETCURSEL, 0, 0);
+    if (selection < 0 || selection >= found.state->folderCount)
+        return refuse(dialog, "移動先フォルダがありません");
+    const FolderEntry& entry = found.state->folders[static_cast<size_t>(selection)];
+    if (entry.hasSubfolders)
+        return refuse(dialog, "そのフォルダは指定できません");
+    copyString(rule.destFolder, entry.path);
+    finishLoadedRule(rule);
+    rule.matchCase = IsDlgButtonChecked(dialog, IDC_MATCH_CASE) == BST_CHECKED;
+    rule.useRegex = IsDlgButtonChecked(dialog, IDC_REGEX) == BST_CHECKED;
+    if (searchesByRegex(rule)) {
+        OnigRegex compiled = compileRuleRegex(rule.searchText);
+        if (!compiled)
+            return refuse(dialog, "検索文字列が正規表現として正しくありません");
+        onig_free(compiled);
+    }
+    // The rules file must give the rule back as it is: the save leaves out a rule that would
+    // not, so it would vanish when the folder window closes.
+    if (!ruleStorable(rule))
+        return refuse(dialog, "この振り分け条件は設定ファイルに正しく保存できないため指定できません");
+    out = rule;
+    return true;
+}
+
+INT_PTR ShowRuleDialog(HWND parent, RuleDialogData& data) {
+    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_RULE_EDIT), parent, ruleDialogProc,
+                           reinterpret_cast<LPARAM>(&data));
+}
+
+}  // namespace corvane

@@ -1,0 +1,33 @@
+// The rule editor (dialog 101): a new rule, or a change of the selected one.
+#pragma once
+
+#include <windows.h>
+
+#include "plugin/rules/DistributeRule.h"
+#include "plugin/settings/SettingsSheetState.h"
+
+namespace corvane {
+
+struct RuleDialogData {
+    bool editMode = false;
+    DistributeRule rule;  // edit mode: the rule shown; after OK: the accepted rule
+};
+
+// Opens the editor over a rules page (the sheet becomes its owner). Returns IDOK when a rule
+// was accepted into data.rule, IDCANCEL otherwise.
+INT_PTR ShowRuleDialog(HWND parent, RuleDialogData& data);
+
+// Enables the controls that belong to the target and sets the two check boxes; a state of
+// -1 leaves its box alone, and a target outside 0 .. 2 changes no enabling.
+void updateRuleDialogEnabling(HWND dialog, int target, int caseState, int regexState);
+
+// Fills the destination list from the sheet's folders and selects index (-1 or past the end:
+// nothing selected). Returns the list.
+HWND fillFolderCombo(HWND dialog, const SettingsSheetState& state, int index);
+
+void drawFolderComboItem(const DRAWITEMSTRUCT& item);
+
+// Validates the inputs and builds the rule; shows the first failure and returns false.
+bool acceptRuleDialog(HWND dialog, DistributeRule& rule);
+
+}  // namespace corvane

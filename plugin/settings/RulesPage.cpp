@@ -1,0 +1,225 @@
+#include "plugin/settings/RulesPage.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include "plugin/mailbox/FolderTreeWin.h"
+#include "plugin/resources/resource.h"
+#include "plugin/rules/RulesFile.h"
+#include "plugin/settings/FolderIcons.h"
+#include "plugin/settings/RuleDialog.h"
+#include "plugin/settings/RuleListView.h"
+
+namespace corvane {
+
+namespace {
+
+// Height of the strip below the list that holds the buttons.
+constexpr int ButtonStripHeight = 40;
+
+void fitListToPage(HWND page, HWND list) {
+    RECT client = {};
+    GetClientRect(page, &client);
+    int edgeX = GetSystemMetrics(SM_CXEDGE);
+    int edgeY = GetSystemMetrics(SM_CYEDGE);
+    MoveWindow(list, edgeX, edgeY, client.right - edgeX, client.bottom - edgeY - ButtonStripHeight, FALSE);
+}
+
+HIMAGELIST createFolderImageList() {
+    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, FolderIconCount, 0);
+    if (!images)
+        return nullptr;
+    for (int kind = Inbox; kind <= UserFolder; ++kind)
+        ImageList_AddIcon(images, folderIcon(kind));
+    return images;
+}
+
+void fillRuleList(SettingsSheetState& state, HWND page, HWND list) {
+    fitListToPage(page, list);
+    ListView_SetExtendedListViewStyle(list, LVS_EX_SUBITEMIMAGES);
+    state.imageList = createFolderImageList();
+    if (state.imageList)
+        ListView_SetImageList(list, state.imageList, LVSIL_SMALL);
+    insertRuleColumns(list);
+    for (const DistributeRule& rule : state.rules)
+        setRuleRow(list, NoRow, &rule);
+}
+
+void onInitRulesPage(HWND page) {
+    loadFolderIcons();
+    HWND sheet = GetParent(page);
+    SettingsSheetState* state = sheetRegistry().getOrCreate(sheet);
+    if (!state)
+        return;
+    state->rulesPage = page;
+    HWND owner = GetWindow(sheet, GW_OWNER);
+    FolderContext* context = folderRegistry().find(owner);
+    if (!context)
+        return;
+    state->ownerWindow = owner;
+    state->setRules(context->rules);
+    HWND list = GetDlgItem(page, IDC_RULE_LIST);
+    if (list)
+        fillRuleList(*state, page, list);
+    state->listView = list;
+    listAccountFoldersOnDisk(state->folders, context->accountDir);
+    state->folderCount = static_cast<int32_t>(state->folders.size());
+    centreOverOwner(owner, sheet);
+}
+
+void newRule(HWND page) {
+    RuleDialogData data;
+    if (ShowRuleDialog(page, data) != IDOK)
+        return;
+    SettingsSheetState* state = findStateOfPage(page);
+    if (!state || !state->listView)
+        return;
+    state->appendRule(data.rule);
+    setRuleRow(state->listView, NoRow, &data.rule);
+    selectRow(state->listView, state->ruleCount - 1);
+}
+
+void editSelectedRule(HWND page) {
+    SettingsSheetState* state = findStateOfPage(page);
+    if (!state || !state->validRule(selectedRow(state->listView)))
+        return;
+    RuleDialogData data;
+    data.editMode = true;
+    data.rule = state->rules[static_cast<size_t>(selectedRow(state->listView))];
+    if (ShowRuleDialog(page, data) != IDOK)
+        return;
+    int row = selectedRow(state->listView);
+    if (!state->validRule(row))
+        return;
+    state->rules[static_cast<size_t>(row)] = data.rule;
+    setRuleRow(state->listView, row, &data.rule);
+    ListView_RedrawItems(state->listView, row, row);
+}
+
+void deleteSelectedRule(HWND page) {
+    SettingsSheetState* state = findStateOfPage(page);
+    if (!state)
+        return;
+    int row = selectedRow(state->listView);
+    if (!state->validRule(row))
+        return;
+    state->removeRule(row);
+    ListView_DeleteItem(state->listView, row);
+    if (state->ruleCount > 0)
+        selectRow(state->listView, row < state->ruleCount ? row : state->ruleCount - 1);
+}
+
+void moveSelectedRule(HWND page, int direction) {
+    SettingsSheetState* state = findStateOfPage(page);
+    if (!state)
+        return;
+    int row = selectedRow(state->listView);
+    if (!state->validRule(row))
+        return;
+    int first = direction < 0 ? row - 1 : row;
+    if (first < 0 || first >= state->ruleCount - 1)
+        return;
+    DistributeRule* pair = &state->rules[static_cast<size_t>(first)];
+    setRuleRow(state->listView, first, &pair[1]);
+    setRuleRow(state->listView, first + 1, &pair[0]);
+    std::swap(pair[0], pair[1]);
+    selectRow(state->listView, row + direction);
+}
+
+// True when the notification was answered here.
+bool onNotify(HWND page, const NMHDR& header) {
+    SettingsSheetState* state = findStateOfPage(page);
+    switch (header.code) {
+    case PSN_APPLY:
+        applyRulesPage(state);
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
+        return true;
+    case NM_DBLCLK:
+        if (state && state->listView && header.hwndFrom == state->listView)
+            editSelectedRule(page);
+        break;
+    }
+    return false;
+}
+
+// Each page empties its own part; whichever page goes last frees the state, so the order in
+// which the system destroys the pages does not matter.
+void onDestroyRulesPage(HWND page) {
+    SettingsSheetState* state = findStateOfPage(page);
+    if (!state)
+        return;
+    if (state->imageList) {
+        if (state->listView)
+            ListView_SetImageList(state->listView, nullptr, LVSIL_SMALL);
+        ImageList_Destroy(state->imageList);
+        state->imageList = nullptr;
+    }
+    state->clear();
+    state->listView = nullptr;
+    state->rulesPage = nullptr;
+    if (!state->optionsPage)
+        sheetRegistry().drop(GetParent(page));
+}
+
+}  // namespace
+
+void centreOverOwner(HWND owner, HWND sheet) {
+    RECT ownerRect, sheetRect;
+    if (!owner || !sheet || !GetWindowRect(owner, &ownerRect) || !GetWindowRect(sheet, &sheetRect))
+        return;
+    int x = ownerRect.left + ((ownerRect.right - ownerRect.left) - (sheetRect.right - sheetRect.left)) / 2;
+    int y = ownerRect.top + ((ownerRect.bottom - ownerRect.top) - (sheetRect.bottom - sheetRect.top)) / 2;
+    SetWindowPos(sheet, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void applyRulesPage(const SettingsSheetState* state) {
+    FolderContext* context = findContextOfState(state);
+    if (!context)
+        return;
+    if (state->ruleCount < context->ruleCount)
+        deleteRuleKeys(context, state->ruleCount + 1, context->ruleCount);
+    context->clearRules();
+    context->setRules(state->rules);
+}
+
+INT_PTR CALLBACK RulesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        onInitRulesPage(page);
+        return TRUE;
+    case WM_DRAWITEM:
+        if (wParam != IDC_RULE_LIST)
+            break;
+        drawRuleRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_NOTIFY:
+        return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED)
+            break;
+        switch (LOWORD(wParam)) {
+        case IDC_RULE_NEW:
+            newRule(page);
+            return TRUE;
+        case IDC_RULE_EDIT:
+            editSelectedRule(page);
+            return TRUE;
+        case IDC_RULE_DELETE:
+            deleteSelectedRule(page);
+            return TRUE;
+        case IDC_RULE_UP:
+            moveSelectedRule(page, -1);
+            return TRUE;
+        case IDC_RULE_DOWN:
+            moveSelectedRule(page, +1);
+            return TRUE;
+        }
+        break;
+    case WM_DESTROY:
+        onDestroyRulesPage(page);
+        break;
+    }
+    return FALSE;
+}
+
+}  // namespace corvane

@@ -1,0 +1,20 @@
+// The rules page (dialog 102) of the settings sheet: the working rules as a list, with New,
+// Edit, Delete, Up and Down.
+#pragma once
+
+#include <windows.h>
+
+#include "plugin/settings/SettingsSheetState.h"
+
+namespace corvane {
+
+INT_PTR CALLBACK RulesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Moves the sheet, unsized, to the centre of its owner.
+void centreOverOwner(HWND owner, HWND sheet);
+
+// The sheet's OK: the working rules replace the record's, and keys the shorter list no longer
+// uses are deleted from the rules file at once.
+void applyRulesPage(const SettingsSheetState* state);
+
+}  // namespace corvane
