@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -34,6 +35,7 @@ struct WorkerRun {
     char* listText = nullptr;
     FolderContext* context = nullptr;
     bool rulesCompiled = false;
+    std::unique_ptr<MessageDecoder> decoder;  // with the option decodeMime: its buffers, once per run
 
     explicit WorkerRun(HWND dialogWindow) : dialog(dialogWindow) {}
     WorkerRun(const WorkerRun&) = delete;
@@ -83,7 +85,8 @@ void sortMessages(WorkerRun& run, const char* currentFolder, MoveList& moves) {
             break;
         const std::string& entry = run.entries.names[i];
         if (context.unreadMail || !unread[i]) {
-            int match = readMessage(context, entry.c_str()) ? findMatchingRule(prepared, context.workBuffer) : -1;
+            int match = readMessage(context, entry.c_str())
+                            ? findMatchingRule(prepared, context.workBuffer, run.decoder.get()) : -1;
             if (match >= 0) {
                 DistributeRule& rule = context.rules[static_cast<size_t>(match)];
                 if (compareNoCase(rule.destFolder, currentFolder) != 0) {
@@ -95,6 +98,17 @@ void sortMessages(WorkerRun& run, const char* currentFolder, MoveList& moves) {
         }
         stepProgress(run.dialog);
     }
+}
+
+bool allocateDecoder(WorkerRun& run) {
+    if (!run.context->decodeMime)
+        return true;
+    try {
+        run.decoder.reset(new MessageDecoder);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 void runDistribution(WorkerRun& run) {
@@ -124,7 +138,7 @@ void runDistribution(WorkerRun& run) {
     compileRules(run.context->rules);
     run.rulesCompiled = true;
     run.context->workBuffer = static_cast<char*>(std::malloc(kWorkBufferSize));
-    if (!run.context->workBuffer) {
+    if (!run.context->workBuffer || !allocateDecoder(run)) {
         ShowErrorBox(run.dialog, "作業用メモリが確保できません");
         return;
     }
