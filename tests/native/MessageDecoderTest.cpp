@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "plugin/mailbox/CharsetConversion.h"
@@ -259,4 +260,101 @@ TEST(MessageBodies, HostileStructuresStayBounded) {
     std::string grown = decodeMessage(latin);
     EXPECT_LT(grown.size(), MessageDecoder::kTextCapacity);
     EXPECT_EQ("\x81\x8B", grown.substr(grown.size() - 2));
+}
+
+namespace {
+
+// Plain forms of what the decoder does with fast paths: a character at a time.
+std::string utf8Reference(const std::string& bytes) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size();) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        size_t n = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+        char32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (size_t k = 1; n && k < n; ++k) {
+            if (i + k >= bytes.size() || (static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
+                n = 0;
+            else
+                c = c << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+        }
+        const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (n == 0 || c < least[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
+            out += ' ';
+        } else {
+            char code[2];
+            int form = cp932::fromUnicode(c);
+            out.append(code, form < 0 ? (code[0] = '?', 1) : cp932::putCode(form, code));
+        }
+        i += n;
+    }
+    return out;
+}
+
+std::string base64Reference(const std::string& text) {
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0;
+    int count = 0;
+    for (char c : text) {
+        if (c == '=' && count >= 2)
+            break;
+        size_t v = alphabet.find(c);
+        if (v == std::string::npos)
+            continue;
+        bits = bits << 6 | static_cast<unsigned>(v);
+        if (++count == 4) {
+            out += {static_cast<char>(bits >> 16), static_cast<char>(bits >> 8), static_cast<char>(bits)};
+            bits = 0;
+            count = 0;
+        }
+    }
+    if (count == 2)
+        out += static_cast<char>(bits >> 4);
+    if (count == 3)
+        out += {static_cast<char>(bits >> 10), static_cast<char>(bits >> 2)};
+    return out;
+}
+
+}  // namespace
+
+TEST(DecoderFastPaths, AgreeWithThePlainFormsOnRandomInput) {
+    for (unsigned lead = 0x80; lead <= 0xFF; ++lead)
+        for (unsigned trail = 0; trail <= 0xFF; ++trail) {
+            auto l = static_cast<unsigned char>(lead), t = static_cast<unsigned char>(trail);
+            char32_t c = cp932::pairToUnicode(l, t);
+            ASSERT_EQ(c ? cp932::fromUnicode(c) : -1, cp932::chosenForm(l, t)) << std::hex << lead << " " << trail;
+        }
+    std::mt19937 random(2047);
+    const std::string pieces[] = {"a", " ", "\r\n", "\t", "\x01", "\xE8\xAB\x8B", "\xC3\xA9", "\xF0\x9F\x98\x80",
+                                  "\xE3\x80\x9C", "\x80", "\xE8\xAB", "\xED\xA0\x80", "=", "QUJD", "\x90\xBF"};
+    for (int round = 0; round < 2000; ++round) {
+        std::string bytes;
+        for (int k = random() % 40; k > 0; --k)
+            bytes += pieces[random() % (sizeof pieces / sizeof pieces[0])];
+        char buffer[1024];
+        TextSink sink(buffer, sizeof buffer);
+        convertText(Charset::Utf8, bytes.data(), bytes.size(), Controls::Body, sink);
+        ASSERT_EQ(utf8Reference(bytes), std::string(buffer, sink.length())) << testing::PrintToString(bytes);
+
+        std::string encoded;
+        for (int k = random() % 60; k > 0; --k)
+            encoded += "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n *"[random() % 69];
+        std::string message = "Content-Type: text/plain; charset=iso-8859-1\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+        std::string expected = message;
+        std::string raw = base64Reference(encoded);
+        std::string latin;
+        for (char c : raw) {
+            auto b = static_cast<unsigned char>(c);
+            char code[2];
+            int form = cp932::fromUnicode(b);
+            bool control = b < 0x20 && b != '\t' && b != '\r' && b != '\n';
+            latin.append(code, control ? (code[0] = ' ', 1) : form < 0 ? (code[0] = '?', 1) : cp932::putCode(form, code));
+        }
+        ASSERT_EQ(expected + latin, decodeMessage(message + encoded)) << encoded;
+    }
 }
