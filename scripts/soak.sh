@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the soak test under Wine: cycles of distribute and undo over a thousand messages, with
-# the process's resources at cycle 10 and at the end. Usage: scripts/soak.sh [cycles] (100).
+# Runs the soak test under Wine: cycles of distribute and undo over a thousand messages in a
+# mailbox whose folders reuse the inbox's keys, with the process's resources at cycle 10 and at
+# the end. Usage: scripts/soak.sh [cycles] (100).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CORVANE_SOAK_CYCLES="${1:-100}"

@@ -6,8 +6,9 @@
 
 namespace corvane {
 
-// Dialog procedure of the distribute command's progress dialog (resource 108).
-INT_PTR CALLBACK DistributeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The distribute command: the progress dialog (resource 108 of instance) modal over the folder
+// window, with a sorting run in it.
+void runDistribute(HINSTANCE instance, HWND folderWindow);
 
 // The rule count when every rule's destination folder exists, else minus the position
 // (counted from 1) of the first rule whose destination is gone.

@@ -1,25 +1,60 @@
-// The thread of one sorting run and the private messages by which it reaches its progress
-// dialog: every host call and every box is made by the dialog on the host's window thread.
+// One sorting run: the worker thread's part and what it asks of the window thread, where every
+// host call and every box is made.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
+
+#include "plugin/folders/FolderRegistry.h"
+#include "plugin/folders/MessageReading.h"
+#include "plugin/mailbox/History.h"
+#include "plugin/mailbox/MessageDecoder.h"
+#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/run/RunFrame.h"
+
 namespace corvane {
 
-// Sent by the worker; the dialog answers each with 1.
+// The run's requests to the window thread.
 enum : UINT {
-    WM_DIST_MOVEMAIL = WM_APP + 0,      // wParam entry name, lParam the matched DistributeRule
-    WM_DIST_GETSELECTION = WM_APP + 1,  // wParam the worker's empty SelectedEntries
-    WM_DIST_LOADLIST = WM_APP + 2,      // wParam where to store the message-list text (char**)
-    WM_DIST_WRITEHISTORY = WM_APP + 3,  // wParam the run's MoveList
-    WM_DIST_GETFOLDER = WM_APP + 7,     // wParam the worker's PathBuffer for the current folder
+    WM_DIST_MOVEMAIL = WM_APP + 0,      // hands one message to the host and records it
+    WM_DIST_GETSELECTION = WM_APP + 1,  // the folder window's selected entries
+    WM_DIST_LOADLIST = WM_APP + 2,      // the folder's message-list text
+    WM_DIST_WRITEHISTORY = WM_APP + 3,  // the history file of the moves
+    WM_DIST_GETFOLDER = WM_APP + 7,     // the folder the window shows
 };
 
-// Name of the auto-reset event that the dialog signals to cancel a run.
+// Name of the auto-reset event that cancels a run.
 extern const char kCancelEventName[];
 
-// One sorting run for the folder window that owns the dialog. Ends by posting WM_CLOSE to the
-// dialog, whatever happened.
-void distributionWorker(HWND dialog);
+class DistributeRun final : public RunKind {
+public:
+    bool prepare(HWND dialog) override;
+    void work(RunWorker& worker) override;
+    void reclaim() override;
+    void finish(HWND dialog) override;
+    const char* forcedEndText() const override;
+    const char* cancelEventName() const override { return kCancelEventName; }
+
+private:
+    void sortMessages(RunWorker& worker);
+    bool allocateDecoder();
+    // Window thread.
+    void moveMail(const std::string& entry, const DistributeRule& rule, MessageIdentity& identity);
+    void copyCurrentFolder();
+    void writeRunHistory();
+
+    HWND folderWindow_ = nullptr;
+    FolderContext* context_ = nullptr;
+    int movedCount_ = 0;
+    SelectedEntries entries_;
+    char* listText_ = nullptr;
+    PathBuffer currentFolder_ = {};
+    MoveList moves_;
+    std::vector<MessageIdentity> identities_;  // one per move
+    bool outOfMemory_ = false;
+    bool historyTried_ = false;
+    std::unique_ptr<MessageDecoder> decoder_;  // with the option decodeMime
+};
 
 }  // namespace corvane

@@ -1,11 +1,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "plugin/common/ExceptionGuard.h"
 #include "plugin/common/ModuleInstance.h"
 #include "plugin/distribute/DistributeDialog.h"
 #include "plugin/entry/Plugin.h"
 #include "plugin/hostapi/HostApi.h"
-#include "plugin/resources/resource.h"
 #include "plugin/undo/UndoDialog.h"
 
 namespace corvane {
@@ -14,7 +14,7 @@ namespace {
 
 // The frame both commands share: nothing while the host is busy; otherwise the command's
 // progress dialog, modal over the folder window, for as long as the command's lock is held.
-void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, DLGPROC procedure) {
+void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, void (*command)(HINSTANCE, HWND)) {
     PluginState& state = pluginState();
     if (!hostApi().module || !state.locksCreated)
         return;
@@ -23,18 +23,18 @@ void runCommand(HWND folderWindow, CRITICAL_SECTION& lock, DLGPROC procedure) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     EnterCriticalSection(&lock);
-    DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_PROGRESS), folderWindow, procedure, 0);
+    command(moduleInstance(), folderWindow);
     LeaveCriticalSection(&lock);
 }
 
 }  // namespace
 
 void WINAPI onDistributeCommand(HWND folderWindow, LPARAM) {
-    guarded([folderWindow] { runCommand(folderWindow, pluginState().distributeLock, DistributeDialogProc); });
+    guarded([folderWindow] { runCommand(folderWindow, pluginState().distributeLock, runDistribute); });
 }
 
 void WINAPI onUndoCommand(HWND folderWindow, LPARAM) {
-    guarded([folderWindow] { runCommand(folderWindow, pluginState().undoLock, UndoDialogProc); });
+    guarded([folderWindow] { runCommand(folderWindow, pluginState().undoLock, runUndo); });
 }
 
 }  // namespace corvane

@@ -29,11 +29,11 @@ char* readMessageList(HWND folderWindow) {
     return readWholeFile(path, nullptr, false);
 }
 
-bool readMessage(FolderContext& context, const char* entryName) {
+bool readMessage(FolderContext& context, const char* entryName, size_t* length, uint64_t* fileSize) {
     PathBuffer path;
     if (!context.workBuffer || !messageFilePath(entryName, path))
         return false;
-    return readWholeFile(path, context.workBuffer, true) != nullptr;
+    return readWholeFile(path, context.workBuffer, true, length, fileSize) != nullptr;
 }
 
 }  // namespace corvane

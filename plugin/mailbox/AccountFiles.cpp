@@ -23,19 +23,23 @@ bool accountFilePath(const char* accountDir, const char* fileName, PathBuffer& o
     return false;
 }
 
-char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length) {
+char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length, uint64_t* fileSize) {
     if (length)
         *length = 0;
+    if (fileSize)
+        *fileSize = 0;
     if (!path)
         return nullptr;
     UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return nullptr;
-    LARGE_INTEGER fileSize;
-    if (!GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart < 0)
+    LARGE_INTEGER trueSize;
+    if (!GetFileSizeEx(file.get(), &trueSize) || trueSize.QuadPart < 0)
         return nullptr;
-    ULONGLONG size = static_cast<ULONGLONG>(fileSize.QuadPart);
+    ULONGLONG size = static_cast<ULONGLONG>(trueSize.QuadPart);
+    if (fileSize)
+        *fileSize = size;
     if ((cap || buffer) && size > kMessageReadCap)
         size = kMessageReadCap;
     if (size > kLargestWholeFile)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "plugin/mailbox/MailboxPaths.h"
 
@@ -23,8 +24,8 @@ constexpr size_t kWorkBufferSize = kMessageReadCap + 1;
 // caller frees with freeText. With cap, at most kMessageReadCap bytes are read. Returns null
 // when the file cannot be opened or sized, the allocation fails or fewer bytes arrive than
 // asked; a read call that fails outright gives an empty text. length, when given, receives
-// the number of bytes read.
-char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length = nullptr);
+// the number of bytes read, and fileSize the file's true size.
+char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length = nullptr, uint64_t* fileSize = nullptr);
 void freeText(char* text);
 
 }  // namespace corvane

@@ -111,4 +111,11 @@ HistoryRecord parseHistoryText(const char* text) {
     return record;
 }
 
+std::string formatHistoryFrom(const HistoryRecord& record, size_t first) {
+    std::string out = record.sourceFolder + "\r\n";
+    for (size_t i = first; i < record.moves.size(); ++i)
+        out += record.moves[i].entryName + " " + record.moves[i].destFolder + "\r\n";
+    return out;
+}
+
 }  // namespace corvane

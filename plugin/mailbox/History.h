@@ -57,4 +57,8 @@ struct HistoryRecord {
 
 HistoryRecord parseHistoryText(const char* text);
 
+// The file's bytes for the record's source line and its moves from first on (the records an
+// undo cut short did not try).
+std::string formatHistoryFrom(const HistoryRecord& record, size_t first);
+
 }  // namespace corvane

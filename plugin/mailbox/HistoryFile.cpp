@@ -13,11 +13,13 @@
 namespace corvane {
 
 const char kHistoryFileName[] = "corvane.his";
+const char kIdentityFileName[] = "corvane.hid";
 
 namespace {
 
-// Same length as the history file's name, so it fits wherever that does.
+// Same length as the history file's name, so they fit wherever that does.
 const char kHistoryTempName[] = "corvane.tmp";
+const char kIdentityTempName[] = "corvane.tid";
 
 bool writeAll(HANDLE file, const std::string& bytes) {
     size_t done = 0;
@@ -31,16 +33,11 @@ bool writeAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
-}  // namespace
-
-bool writeHistory(const char* accountDir, HWND folderWindow, const MoveList& moves) {
+// Writes bytes beside the account file name and puts them in its place in one step.
+bool replaceAccountFile(const char* accountDir, const char* name, const char* tempName, const std::string& bytes) {
     PathBuffer path, tempPath;
-    if (!accountFilePath(accountDir, kHistoryFileName, path) || !accountFilePath(accountDir, kHistoryTempName, tempPath))
+    if (!accountFilePath(accountDir, name, path) || !accountFilePath(accountDir, tempName, tempPath))
         return false;
-    const char* source = hostApi().APAFolderGetCurrentFolder(folderWindow);
-    if (!source)
-        source = "";
-    std::string bytes = formatHistory(source, classifyFolderPath(source) == Trash, moves.text);
     {
         UniqueFile file(CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
@@ -58,6 +55,61 @@ bool writeHistory(const char* accountDir, HWND folderWindow, const MoveList& mov
     return true;
 }
 
+void deleteAccountFile(const char* accountDir, const char* name) {
+    PathBuffer path;
+    if (accountFilePath(accountDir, name, path))
+        DeleteFileA(path);
+}
+
+}  // namespace
+
+bool writeHistory(const char* accountDir, HWND folderWindow, const MoveList& moves,
+                  const std::vector<MessageIdentity>& identities) {
+    const char* source = hostApi().APAFolderGetCurrentFolder(folderWindow);
+    if (!source)
+        source = "";
+    std::string bytes = formatHistory(source, classifyFolderPath(source) == Trash, moves.text);
+    return replaceHistory(accountDir, bytes, identities, parseHistoryText(bytes.c_str()).moves.size());
+}
+
+bool replaceHistory(const char* accountDir, const std::string& bytes, const std::vector<MessageIdentity>& identities,
+                    size_t moveCount) {
+    bool companion = !identities.empty() && identities.size() == moveCount &&
+                     replaceAccountFile(accountDir, kIdentityFileName, kIdentityTempName, formatIdentities(bytes, identities));
+    if (!companion)
+        deleteAccountFile(accountDir, kIdentityFileName);
+    return replaceAccountFile(accountDir, kHistoryFileName, kHistoryTempName, bytes);
+}
+
+bool loadHistory(const char* accountDir, HistoryRecord& record, std::vector<MessageIdentity>& identities) {
+    identities.clear();
+    PathBuffer path, companionPath;
+    if (!accountFilePath(accountDir, kHistoryFileName, path) || !accountFilePath(accountDir, kIdentityFileName, companionPath))
+        return false;
+    size_t length = 0;
+    char* text = readWholeFile(path, nullptr, false, &length);
+    if (!text)
+        return false;
+    size_t companionLength = 0;
+    char* companion = readWholeFile(companionPath, nullptr, false, &companionLength);
+    try {
+        record = parseHistoryText(text);
+        if (companion)
+            parseIdentities(companion, companionLength, text, length, record.moves.size(), identities);
+    } catch (...) {
+        freeText(companion);
+        freeText(text);
+        throw;
+    }
+    freeText(companion);
+    freeText(text);
+    return true;
+}
+
+void deleteHistory(const char* accountDir) {
+    deleteAccountFile(accountDir, kHistoryFileName);
+    deleteAccountFile(accountDir, kIdentityFileName);
+}
 int countHistory(HWND folderWindow) {
     PathBuffer path;
     if (!formatBuffer(path, "%s%s", hostApi().APAGetAccount(folderWindow), kHistoryFileName))

@@ -43,6 +43,7 @@
 #define IDC_UNREAD_MAIL 1001
 #define IDC_IMPORT_HOST_RULES 1002
 #define IDC_REPORT_RESULT 1017
+#define IDC_DECODE_MIME 1018
 #define IDC_LEARN_FROM_FILED 1019
 
 // Learning dialog (109) and its progress dialog (110, with IDC_PROGRESS_BAR and

@@ -23,6 +23,7 @@ void onInitOptionsPage(HWND page) {
     state->ownerWindow = owner;
     CheckDlgButton(page, IDC_UNREAD_MAIL, context->unreadMail ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(page, IDC_REPORT_RESULT, context->reportResult ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_DECODE_MIME, context->decodeMime ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void onImportClicked(HWND page) {
@@ -47,6 +48,7 @@ void applyOptionsPage(const SettingsSheetState* state) {
         return;
     context->unreadMail = IsDlgButtonChecked(state->optionsPage, IDC_UNREAD_MAIL) == BST_CHECKED;
     context->reportResult = IsDlgButtonChecked(state->optionsPage, IDC_REPORT_RESULT) == BST_CHECKED;
+    context->decodeMime = IsDlgButtonChecked(state->optionsPage, IDC_DECODE_MIME) == BST_CHECKED;
 }
 
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -4,7 +4,8 @@
 
 namespace corvane {
 
-// Dialog procedure of the undo command's progress dialog (resource 108).
-INT_PTR CALLBACK UndoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The undo command: the progress dialog (resource 108 of instance) modal over the folder
+// window, with an undo of the account's last run in it.
+void runUndo(HINSTANCE instance, HWND folderWindow);
 
 }  // namespace corvane

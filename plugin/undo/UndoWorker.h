@@ -1,19 +1,50 @@
-// The thread of an undo and the private messages by which it reaches its progress dialog.
+// One undo of the last sorting run: the worker thread's part and what it asks of the window
+// thread, where every host call and every box is made.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
+#include "plugin/folders/FolderRegistry.h"
+#include "plugin/mailbox/History.h"
+#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/run/RunFrame.h"
+
 namespace corvane {
 
-// Sent by the worker; the dialog answers each with 1.
+// The undo's requests to the window thread.
 enum : UINT {
-    WM_UNDO_LOADHISTORY = WM_APP + 4,  // wParam where to store the history text (char**)
-    WM_UNDO_MOVEBACK = WM_APP + 5,     // wParam entry name or none, lParam folder or none (trash)
-    WM_UNDO_COUNT = WM_APP + 6,        // wParam record count (int*), lParam go-ahead flag (BYTE*)
+    WM_UNDO_LOADHISTORY = WM_APP + 4,  // reads and parses the history file
+    WM_UNDO_MOVEBACK = WM_APP + 5,     // hands one message back to the host
+    WM_UNDO_COUNT = WM_APP + 6,        // counts the records and asks for confirmation
 };
 
-// Counts and confirms through the dialog, then moves every recorded message back. Ends by
-// posting WM_CLOSE to the dialog.
-void undoWorker(HWND dialog);
+class UndoRun final : public RunKind {
+public:
+    bool prepare(HWND dialog) override;
+    void work(RunWorker& worker) override;
+    void finish(HWND dialog) override;
+    const char* forcedEndText() const override;
+    bool cancellable() const override { return false; }
+
+private:
+    void moveRecords(RunWorker& worker);
+    std::string addressOf(size_t record) const;
+    // Window thread.
+    bool countAndConfirm(int& count);
+    void loadHistory();
+    void moveBack(const std::string& address, const char* folder);
+    void settleHistory();
+
+    HWND folderWindow_ = nullptr;
+    FolderContext* context_ = nullptr;
+    int restoredCount_ = -1;
+    int failedCount_ = 0;
+    HistoryRecord record_;
+    std::vector<MessageIdentity> identities_;  // one per move, or none for a history without them
+    size_t tried_ = 0;  // records handed back so far, in order
+};
 
 }  // namespace corvane

@@ -1,6 +1,7 @@
 // Many cycles of distribute and undo over a thousand messages in one process, as weeks in the
-// host would have them: every message back byte for byte in its folder after each tenth cycle
-// and at the end, and the process's handles, GDI and USER objects, private bytes and heap bytes
+// host would have them, in a mailbox whose folders reuse many of the inbox's keys: every
+// message back byte for byte in its folder, and every folder's contents as they were, after
+// each tenth cycle and at the end, and the process's handles, GDI and USER objects, private bytes and heap bytes
 // no higher at the end than after cycle 10. Long: run by scripts/soak.sh, with the cycle count
 // in CORVANE_SOAK_CYCLES (default 100).
 #include "SortingFixture.h"
@@ -126,10 +127,16 @@ TEST_F(Soak, DISABLED_DistributeAndUndoLeaveEveryMessageAndNoResourceBehind) {
     std::vector<std::string> selection;
     for (int i = 0; i < 1000; ++i)
         selection.push_back(mailbox().addMessage(kInbox, composeMessage(random, i)));
+    // The folders' own messages under keys of the inbox, as folders filled over years have them.
+    for (int i = 0; i < 1000; ++i)
+        for (const auto& reuse : {std::make_pair(3, kWork), std::make_pair(5, kLists), std::make_pair(7, kFamily)})
+            if (i % reuse.first == 0)
+                mailbox().addMessage(reuse.second, composeMessage(random, 2000 + i), false, keyOf(selection[i]));
     writeRules(fullRules(), true, false);
     openFolder(kInbox);
     select(selection);
     const MailboxState before = snapshot();
+    const FolderContents contentsBefore = folderContents();
     size_t sorted = expectRun(before).moves.size();
     ASSERT_GT(sorted, 100u);
     std::printf("soak: each cycle moves %zu of %zu messages and brings them back\n", sorted, selection.size());
@@ -151,6 +158,7 @@ TEST_F(Soak, DISABLED_DistributeAndUndoLeaveEveryMessageAndNoResourceBehind) {
         host.pumpMessages();
         if (cycle % 10 == 0 || cycle == cycles) {
             ASSERT_EQ(before, snapshot()) << "after cycle " << cycle;
+            ASSERT_EQ(contentsBefore, folderContents()) << "after cycle " << cycle;
         }
         if (cycle == std::min(10, cycles)) {
             atTen = measure();

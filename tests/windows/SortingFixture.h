@@ -131,6 +131,10 @@ struct Location {
 };
 typedef std::map<std::string, Location> MailboxState;
 
+// Each folder's messages as the sorted hashes of their contents: what a run and its undo leave
+// as they found it, whatever keys the host gave on the way.
+typedef std::map<std::string, std::vector<uint64_t>> FolderContents;
+
 inline std::string keyOf(const std::string& entry) {
     return entry.substr(entry.rfind('\\') + 1);
 }
@@ -217,6 +221,17 @@ protected:
             for (const std::string& key : mailbox().messageKeys(folder))
                 state[key] = {folder, fnv1a(standin::Mailbox::readFile(mailbox().messageFile(folder + "\\" + key)))};
         return state;
+    }
+
+    FolderContents folderContents() {
+        FolderContents all;
+        for (const std::string& folder : allFolders()) {
+            std::vector<uint64_t>& hashes = all[folder];
+            for (const std::string& key : mailbox().messageKeys(folder))
+                hashes.push_back(fnv1a(standin::Mailbox::readFile(mailbox().messageFile(folder + "\\" + key))));
+            std::sort(hashes.begin(), hashes.end());
+        }
+        return all;
     }
 
     // Where each selected message must be after a run, computed from the files with the literal
