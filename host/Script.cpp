@@ -218,7 +218,7 @@ private:
             {"compare-snapshot", &ScriptRunner::compareSnapshot}, {"moves", &ScriptRunner::moves},
             {"expect-unanswered", &ScriptRunner::expectUnanswered},
             {"screenshots", &ScriptRunner::screenshots}, {"preview", &ScriptRunner::preview},
-            {"check-moves", &ScriptRunner::checkMoves},
+            {"check-moves", &ScriptRunner::checkMoves}, {"option", &ScriptRunner::option},
         };
         auto it = verbs.find(args[0]);
         if (it == verbs.end()) {
@@ -264,6 +264,18 @@ private:
         if (args.size() < 2)
             return false;
         say("account " + host().mailbox().createAccount(args[1]));
+        return true;
+    }
+
+    // option ACCOUNT KEY VALUE: one option of the account's "corvane.ini" set, as the options
+    // page leaves it once the folder window closes.
+    bool option(const Args& args) {
+        if (args.size() < 4)
+            return false;
+        std::string path = host().mailbox().root() + args[1] + "\\corvane.ini";
+        if (!WritePrivateProfileStringA("Generic", args[2].c_str(), args[3].c_str(), path.c_str()))
+            return false;
+        say("option " + args[2] + "=" + args[3]);
         return true;
     }
 

@@ -16,6 +16,8 @@ packages=(
   wine64 xvfb xauth fonts-ipafont-gothic imagemagick
   googletest libbenchmark-dev libonig-dev clang libclang-rt-14-dev
   cmake ninja-build dpkg-dev patch zip unzip python3
+  # CPython's email test messages: real mail the decoder's corpus test compares with Python.
+  libpython3.11-testsuite
   # The 32-bit runtime: the i386 Wine, the X libraries it loads at run time (as the 64-bit
   # one has them), and gcc -m32 for the small library that mends qemu's fault reports.
   wine32:i386 libxrender1:i386 libxcursor1:i386 libxi6:i386 libxrandr2:i386

@@ -91,6 +91,7 @@ void DistributeRun::writeRunHistory() {
 void DistributeRun::reclaim() {
     freeText(listText_);
     listText_ = nullptr;
+    decoder_.reset();
     if (!context_)
         return;
     std::free(context_->workBuffer);

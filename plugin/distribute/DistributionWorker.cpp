@@ -1,6 +1,7 @@
 #include "plugin/distribute/DistributionWorker.h"
 
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -42,7 +43,7 @@ void DistributeRun::sortMessages(RunWorker& worker) {
             size_t length = 0;
             uint64_t size = 0;
             int match = readMessage(context, entry.c_str(), &length, &size)
-                            ? findMatchingRule(prepared, context.workBuffer)
+                            ? findMatchingRule(prepared, context.workBuffer, decoder_.get())
                             : -1;
             if (match >= 0) {
                 const DistributeRule& rule = context.rules[static_cast<size_t>(match)];
@@ -54,6 +55,18 @@ void DistributeRun::sortMessages(RunWorker& worker) {
         }
         worker.stepProgress();
     }
+}
+
+// With the option decodeMime the decoder's buffers are allocated once for the whole run.
+bool DistributeRun::allocateDecoder() {
+    if (!context_->decodeMime)
+        return true;
+    try {
+        decoder_.reset(new MessageDecoder);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 void DistributeRun::work(RunWorker& worker) {
@@ -70,7 +83,7 @@ void DistributeRun::work(RunWorker& worker) {
     }
     compileRules(context_->rules);
     context_->workBuffer = static_cast<char*>(std::malloc(kWorkBufferSize));
-    if (!context_->workBuffer) {
+    if (!context_->workBuffer || !allocateDecoder()) {
         ShowErrorBox(worker.dialog(), "作業用メモリが確保できません");
         return;
     }

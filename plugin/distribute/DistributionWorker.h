@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "plugin/folders/FolderRegistry.h"
 #include "plugin/folders/MessageReading.h"
 #include "plugin/mailbox/History.h"
+#include "plugin/mailbox/MessageDecoder.h"
 #include "plugin/mailbox/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"
 
@@ -35,6 +38,7 @@ public:
 
 private:
     void sortMessages(RunWorker& worker);
+    bool allocateDecoder();
     // Window thread.
     void moveMail(const std::string& entry, const DistributeRule& rule, MessageIdentity& identity);
     void copyCurrentFolder();
@@ -50,6 +54,7 @@ private:
     std::vector<MessageIdentity> identities_;  // one per move
     bool outOfMemory_ = false;
     bool historyTried_ = false;
+    std::unique_ptr<MessageDecoder> decoder_;  // with the option decodeMime
 };
 
 }  // namespace corvane

@@ -20,6 +20,7 @@ void createFolderRecord(HWND folderWindow) {
     context->workBuffer = nullptr;
     context->unreadMail = false;
     context->reportResult = false;
+    context->decodeMime = false;
     copyString(context->accountDir, hostApi().APAGetAccount(folderWindow));
     const HookLibrary& hook = pluginState().hook;
     if (hook.loaded())

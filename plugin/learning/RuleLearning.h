@@ -24,12 +24,13 @@ struct LearnMessage {
 // took): a rule resting on one or two messages fits those messages, not the stream they came in.
 constexpr int kLeastEvidence = 3;
 
-// Turns a raw header value into the text the plug-in matches when it decodes headers (MIME
-// encoded words and charsets to Shift-JIS). Given only with that option on.
+// Turns a raw header value (unfolded, as extractHeaderValue gives it) into the text the plug-in
+// matches named-header rules on when it decodes messages (MIME encoded words and charsets to
+// code page 932). Given only with that option on; header-block and body lines stay raw.
 class LearnDecoder {
 public:
     virtual ~LearnDecoder() = default;
-    virtual std::string decodeHeader(const std::string& value) const = 0;
+    virtual std::string decodeHeader(const std::string& value) = 0;
 };
 
 struct LearnOptions {
@@ -42,7 +43,7 @@ struct LearnOptions {
     // No To, Cc or Delivered-To texts from a message that has a list header: the list's own header
     // names its stream, and its recipients include the other lists of a cross-post.
     bool preferListHeaders = true;
-    const LearnDecoder* decoder = nullptr;  // learn on decoded header values (not owned)
+    LearnDecoder* decoder = nullptr;  // learn on decoded header values (not owned)
 
     // The bare cover, for checking it against a reference: every candidate, one message enough.
     static LearnOptions plainCover() {

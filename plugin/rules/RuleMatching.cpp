@@ -298,14 +298,15 @@ namespace {
 // Header values of one message, extracted when a rule first asks for them.
 class HeaderValues {
 public:
-    HeaderValues(const PreparedRules& rules, const char* text)
-        : names_(rules.headerNames), text_(text), state_(rules.headerNames.size(), Unknown),
+    HeaderValues(const PreparedRules& rules, const char* text, MessageDecoder* decoder)
+        : names_(rules.headerNames), text_(text), decoder_(decoder), state_(rules.headerNames.size(), Unknown),
           values_(new char[rules.headerNames.size()][kHeaderValueSize]) {}
 
     // The value for the slot with its length, or null when the message has no such field.
+    // With a decoder, the decoded value.
     const char* value(size_t slot, size_t* length) {
         if (state_[slot] == Unknown)
-            state_[slot] = extractHeaderValue(text_, names_[slot].c_str(), values_[slot]) ? Present : Absent;
+            state_[slot] = extract(slot) ? Present : Absent;
         if (state_[slot] == Absent)
             return nullptr;
         *length = strlen(values_[slot]);
@@ -314,8 +315,20 @@ public:
 
 private:
     enum State : unsigned char { Unknown, Present, Absent };
+
+    bool extract(size_t slot) {
+        if (!decoder_)
+            return extractHeaderValue(text_, names_[slot].c_str(), values_[slot]);
+        char raw[kHeaderValueSize];
+        if (!extractHeaderValue(text_, names_[slot].c_str(), raw))
+            return false;
+        decoder_->decodeHeaderValue(raw, strlen(raw), values_[slot]);
+        return true;
+    }
+
     const std::vector<std::string>& names_;
     const char* text_;
+    MessageDecoder* decoder_;
     std::vector<State> state_;
     std::unique_ptr<char[][kHeaderValueSize]> values_;
 };
@@ -328,24 +341,63 @@ bool searchText(const char* text, size_t length, const PreparedRule& rule) {
 
 }  // namespace
 
-int findMatchingRule(const PreparedRules& rules, const char* messageText) {
+namespace {
+
+// The text that WholeMessage and HeaderBlock rules search: the message as read, or its
+// decoded form, made when a rule first needs it.
+class SearchedText {
+public:
+    SearchedText(const char* message, MessageDecoder* decoder) : message_(message), decoder_(decoder) {}
+
+    const char* whole(size_t* length) {
+        if (!text_) {
+            if (decoder_)
+                text_ = decoder_->decodeMessage(message_, &length_);
+            else
+                length_ = strlen(text_ = message_);
+        }
+        *length = length_;
+        return text_;
+    }
+
+    const char* headerBlock(size_t* length) {
+        const char* text = whole(length);
+        if (headerLength_ == static_cast<size_t>(-1))
+            headerLength_ = headerBlockEnd(text);
+        *length = headerLength_;
+        return text;
+    }
+
+private:
+    const char* message_;
+    MessageDecoder* decoder_;
+    const char* text_ = nullptr;
+    size_t length_ = 0;
+    size_t headerLength_ = static_cast<size_t>(-1);
+};
+
+}  // namespace
+
+int findMatchingRule(const PreparedRules& rules, const char* messageText, MessageDecoder* decoder) {
     if (!messageText)
         return -1;
-    size_t messageLength = strlen(messageText);
-    size_t headerLength = static_cast<size_t>(-1);
-    HeaderValues headers(rules, messageText);
+    SearchedText searched(messageText, decoder);
+    HeaderValues headers(rules, messageText, decoder);
     for (size_t i = 0; i < rules.rules.size(); ++i) {
         const PreparedRule& rule = rules.rules[i];
         bool matched = false;
+        size_t length = 0;
         switch (rule.searchTarget) {
-        case WholeMessage:
-            matched = searchText(messageText, messageLength, rule);
+        case WholeMessage: {
+            const char* text = searched.whole(&length);
+            matched = searchText(text, length, rule);
             break;
-        case HeaderBlock:
-            if (headerLength == static_cast<size_t>(-1))
-                headerLength = headerBlockEnd(messageText);
-            matched = searchText(messageText, headerLength, rule);
+        }
+        case HeaderBlock: {
+            const char* text = searched.headerBlock(&length);
+            matched = searchText(text, length, rule);
             break;
+        }
         case NamedHeader: {
             size_t valueLength = 0;
             const char* value = headers.value(rule.headerSlot, &valueLength);
@@ -361,8 +413,8 @@ int findMatchingRule(const PreparedRules& rules, const char* messageText) {
     return -1;
 }
 
-int findMatchingRule(const RuleList& rules, const char* messageText) {
-    return findMatchingRule(prepareRules(rules), messageText);
+int findMatchingRule(const RuleList& rules, const char* messageText, MessageDecoder* decoder) {
+    return findMatchingRule(prepareRules(rules), messageText, decoder);
 }
 
 }  // namespace corvane

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/mailbox/MessageDecoder.h"
 #include "plugin/rules/DistributeRule.h"
 
 namespace corvane {
@@ -83,8 +84,11 @@ struct PreparedRules {
 
 PreparedRules prepareRules(const RuleList& rules);
 
-// Index of the first rule that matches the NUL-terminated message text, or -1.
-int findMatchingRule(const PreparedRules& rules, const char* messageText);
-int findMatchingRule(const RuleList& rules, const char* messageText);
+// Index of the first rule that matches the NUL-terminated message text, or -1. With a
+// decoder (the option decodeMime), every rule matches the text as its reader sees it:
+// NamedHeader the decoded value, HeaderBlock and WholeMessage the decoded message
+// (MessageDecoder), decoded once and only when such a rule is reached.
+int findMatchingRule(const PreparedRules& rules, const char* messageText, MessageDecoder* decoder = nullptr);
+int findMatchingRule(const RuleList& rules, const char* messageText, MessageDecoder* decoder = nullptr);
 
 }  // namespace corvane

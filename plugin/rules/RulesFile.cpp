@@ -24,6 +24,16 @@ void readOption(const char* path, const char* key, bool& option) {
         option = value == 1;
 }
 
+// Whether the section "Generic" of the file holds the key, whatever its value.
+bool hasGenericKey(const char* path, const char* key) {
+    std::vector<char> keys(8192);
+    DWORD length = GetPrivateProfileStringA(kGenericSection, nullptr, "", keys.data(), static_cast<DWORD>(keys.size()), path);
+    for (const char* name = keys.data(); name < keys.data() + length && *name; name += strlen(name) + 1)
+        if (compareNoCase(name, key) == 0)
+            return true;
+    return false;
+}
+
 bool survivesCodePage(const char* text) {
     if (!*text)
         return true;
@@ -54,6 +64,7 @@ void loadRules(AccountSettings& context) {
         return;
     readOption(path, "unreadmail", context.unreadMail);
     readOption(path, "reportresult", context.reportResult);
+    context.decodeMime = GetPrivateProfileIntA(kGenericSection, "decodemime", 0, path) == 1;
     std::vector<char> value(RuleValueBufferSize);
     for (int n = 1;; ++n) {
         char key[32];
@@ -93,6 +104,8 @@ void saveRules(const AccountSettings& context) {
         deleteRuleKeys(&context, written + 1, context.ruleCount);
     WritePrivateProfileStringA(kGenericSection, "unreadmail", context.unreadMail ? "1" : "0", path);
     WritePrivateProfileStringA(kGenericSection, "reportresult", context.reportResult ? "1" : "0", path);
+    if (context.decodeMime || hasGenericKey(path, "decodemime"))
+        WritePrivateProfileStringA(kGenericSection, "decodemime", context.decodeMime ? "1" : "0", path);
 }
 
 void deleteRuleKeys(const AccountSettings* context, int first, int last) {

@@ -1,4 +1,4 @@
-// "corvane.ini" in an account directory: the account's rules and its two options.
+// "corvane.ini" in an account directory: the account's rules and its three options.
 #pragma once
 
 #include <cstdint>
@@ -8,13 +8,14 @@
 
 namespace corvane {
 
-// An account's rules and its two options as the rules file holds them, and the account
+// An account's rules and its three options as the rules file holds them, and the account
 // directory the file lives in.
 struct AccountSettings {
     RuleList rules;         // evaluation order
     int32_t ruleCount = 0;  // always rules.size()
     bool unreadMail = false;
     bool reportResult = false;
+    bool decodeMime = false;  // rules match the decoded text (MessageDecoder)
     PathBuffer accountDir = {};  // ends with a backslash
 
     void appendRule(const DistributeRule& rule) {
@@ -35,7 +36,9 @@ struct AccountSettings {
 // the first missing, empty or unreadable rule key; options the file lacks keep their value.
 void loadRules(AccountSettings& account);
 
-// Writes rules 1 .. ruleCount, then both options. Keys above ruleCount are left alone.
+// Writes rules 1 .. ruleCount, then the options: "decodemime" only when it is on or the file
+// already holds it, so the files of users who never touch it stay as they were. Keys above
+// ruleCount are left alone.
 void saveRules(const AccountSettings& account);
 
 // Deletes the keys "rule<first>" .. "rule<last>"; nothing without an account or when last < first.

@@ -1,6 +1,9 @@
 #include "plugin/settings/FolderIcons.h"
 
+#include <commctrl.h>
+
 #include "plugin/common/ModuleInstance.h"
+#include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/resources/resource.h"
 
 namespace corvane {
@@ -21,6 +24,15 @@ void loadFolderIcons() {
 
 HICON folderIcon(int kind) {
     return kind >= 1 && kind <= FolderIconCount ? icons[kind - 1] : nullptr;
+}
+
+HIMAGELIST createFolderImageList() {
+    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, FolderIconCount, 0);
+    if (!images)
+        return nullptr;
+    for (int kind = Inbox; kind <= UserFolder; ++kind)
+        ImageList_AddIcon(images, folderIcon(kind));
+    return images;
 }
 
 }  // namespace corvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace corvane {
 
@@ -12,5 +13,8 @@ void loadFolderIcons();
 
 // The icon of a folder kind, or none for a kind outside Inbox .. UserFolder.
 HICON folderIcon(int kind);
+
+// An image list of the five icons in that order (16x16, 4-bit colour with mask), or none.
+HIMAGELIST createFolderImageList();
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 
 #include "plugin/resources/resource.h"
 #include "plugin/settings/HostRuleImport.h"
+#include "plugin/settings/LearnDialog.h"
 
 namespace corvane {
 
@@ -22,6 +23,7 @@ void onInitOptionsPage(HWND page) {
     state->ownerWindow = owner;
     CheckDlgButton(page, IDC_UNREAD_MAIL, context->unreadMail ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(page, IDC_REPORT_RESULT, context->reportResult ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_DECODE_MIME, context->decodeMime ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void onImportClicked(HWND page) {
@@ -46,6 +48,7 @@ void applyOptionsPage(const SettingsSheetState* state) {
         return;
     context->unreadMail = IsDlgButtonChecked(state->optionsPage, IDC_UNREAD_MAIL) == BST_CHECKED;
     context->reportResult = IsDlgButtonChecked(state->optionsPage, IDC_REPORT_RESULT) == BST_CHECKED;
+    context->decodeMime = IsDlgButtonChecked(state->optionsPage, IDC_DECODE_MIME) == BST_CHECKED;
 }
 
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -64,6 +67,10 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         case IDC_IMPORT_HOST_RULES:
             if (HIWORD(wParam) == BN_CLICKED)
                 onImportClicked(page);
+            return TRUE;
+        case IDC_LEARN_FROM_FILED:
+            if (HIWORD(wParam) == BN_CLICKED && findStateOfPage(page))
+                showLearnDialog(page);
             return TRUE;
         }
         break;

@@ -25,15 +25,6 @@ void fitListToPage(HWND page, HWND list) {
     MoveWindow(list, edgeX, edgeY, client.right - edgeX, client.bottom - edgeY - ButtonStripHeight, FALSE);
 }
 
-HIMAGELIST createFolderImageList() {
-    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, FolderIconCount, 0);
-    if (!images)
-        return nullptr;
-    for (int kind = Inbox; kind <= UserFolder; ++kind)
-        ImageList_AddIcon(images, folderIcon(kind));
-    return images;
-}
-
 void fillRuleList(SettingsSheetState& state, HWND page, HWND list) {
     fitListToPage(page, list);
     ListView_SetExtendedListViewStyle(list, LVS_EX_SUBITEMIMAGES);

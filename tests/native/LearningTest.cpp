@@ -9,6 +9,7 @@
 #include "LearningMailbox.h"
 #include "plugin/learning/Holdout.h"
 #include "plugin/learning/LearnCandidates.h"
+#include "plugin/learning/LearnMail.h"
 #include "plugin/learning/RuleLearning.h"
 #include "tools/check/CheckCommand.h"
 #include "tools/check/Suggest.h"
@@ -81,6 +82,18 @@ TEST(LearningMailbox, NewMailSortedByRulesAPersonWouldKeep) {
     for (size_t r = 0; r < rules.size(); ++r) {
         EXPECT_GE(wins[r], kLeastEvidence) << rules[r];
         EXPECT_EQ(std::string::npos, foldedText(rules[r]).find(box.owner)) << rules[r];
+    }
+    // The senders who first write in the newest mail are there, only there, and sorted.
+    for (const char* newcomer : {"From: cousin@family.example.net", "From: newcomer@corp.example.co.jp"}) {
+        std::vector<LearnMessage> fromThem;
+        for (size_t m : split.heldOut)
+            if (box.input.messages[m].text.find(newcomer) != std::string::npos)
+                fromThem.push_back(box.input.messages[m]);
+        for (const LearnMessage& message : split.learnt.messages)
+            EXPECT_EQ(std::string::npos, message.text.find(newcomer));
+        ASSERT_FALSE(fromThem.empty()) << newcomer;
+        for (int to : destinationsOf({}, suggestionLines(learnt, 1), box.input.folders, fromThem))
+            EXPECT_EQ(fromThem[0].folder, to) << newcomer;
     }
     auto has = [&](const std::string& rule) { return std::find(rules.begin(), rules.end(), rule) != rules.end(); };
     EXPECT_TRUE(has("From: World News -> Main\\User005.box")) << ::testing::PrintToString(rules);
@@ -237,7 +250,7 @@ namespace {
 class OneWordDecoder : public LearnDecoder {
 public:
     OneWordDecoder(std::string word, std::string text) : word_(std::move(word)), text_(std::move(text)) {}
-    std::string decodeHeader(const std::string& value) const override {
+    std::string decodeHeader(const std::string& value) override {
         std::string out = value;
         size_t at = out.find(word_);
         if (at != std::string::npos)
@@ -255,7 +268,7 @@ TEST(LearningDecoder, DisplayNamesLearntDecodedWhenTheOptionIsOn) {
     LearningMailbox box = buildLearningMailbox();
     const std::string name = "地域スポーツ";
     OneWordDecoder decoder(box.encodedFeed, name);
-    const std::pair<const LearnDecoder*, std::string> cases[] = {
+    const std::pair<LearnDecoder*, std::string> cases[] = {
         {nullptr, "From: " + box.encodedFeed + " -> Main\\User008.box"},
         {&decoder, "From: " + name + (caseMatters(name) ? " [case]" : "") + " -> Main\\User008.box"},
     };
@@ -361,4 +374,57 @@ TEST_F(LearningCommand, FolderWithTooLittleMailIsNamedWithTheReason) {
     EXPECT_EQ(ExitProblems, runCheckCommand({"suggest", "--mailbox", root(), "--account", "Main"}, out, err)) << out;
     for (const char* text : {"分けられない 2 通", "3 通未満のメールにしかありません", "提案できる規則はありません"})
         EXPECT_NE(std::string::npos, out.find(text)) << text << "\n" << out;
+}
+
+namespace {
+
+// Messages from memory; an entry named "gone" cannot be read.
+class MemoryReader : public LearnMailReader {
+public:
+    std::vector<LearnEntry> entries;
+    std::map<std::string, std::string> files;
+    std::vector<LearnEntry> listFolder(const std::string&) override { return entries; }
+    bool readMessage(const std::string& entry, size_t most, std::string& bytes) override {
+        auto found = files.find(entry);
+        if (found == files.end())
+            return false;
+        bytes = found->second.substr(0, most);
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST(LearningMail, ReadAsThePlugInReadsAndStoppedWhenCancelled) {
+    MemoryReader reader;
+    reader.entries = {{"F\\1", false}, {"F\\2", true}, {"F\\3", false}, {"F\\gone", false}, {"F\\4", false}};
+    reader.files = {{"F\\1", "a"}, {"F\\2", "unread"}, {"F\\3", std::string(kLearnMessageCap + 10, 'x')},
+                    {"F\\4", std::string("b\0c", 3)}};
+    struct Case {
+        bool takeUnread;
+        size_t stopAt;  // polls before the cancel
+        Lines read, huge, binary;
+        bool cancelled;
+    };
+    const Case cases[] = {
+        {false, SIZE_MAX, {"F\\1", "F\\3", "F\\4"}, {"F\\3"}, {"F\\4"}, false},
+        {true, SIZE_MAX, {"F\\1", "F\\2", "F\\3", "F\\4"}, {"F\\3"}, {"F\\4"}, false},
+        {false, 2, {"F\\1"}, {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        CountingMonitor monitor(c.stopAt);
+        size_t done = 0;
+        LearnFolderRead read = readLearnFolder(reader, "F", c.takeUnread, &monitor, done);
+        Lines names;
+        for (const LearnFolderMessage& message : read.messages) {
+            names.push_back(message.entry);
+            EXPECT_LE(message.text.size(), kLearnMessageCap);
+            EXPECT_EQ(std::string::npos, message.text.find('\0'));
+        }
+        EXPECT_EQ(c.read, names);
+        EXPECT_EQ(c.huge, read.huge);
+        EXPECT_EQ(c.binary, read.binary);
+        EXPECT_EQ(c.cancelled, read.cancelled);
+        EXPECT_EQ(monitor.calls[LearnStage::Reading], done + (c.cancelled ? 1 : 0));
+    }
 }

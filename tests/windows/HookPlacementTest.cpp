@@ -28,26 +28,6 @@ std::string loadedHookFolder() {
     return module ? upper(moduleFolder(module)) : "";
 }
 
-// Runs a program to its end while this thread keeps retrieving its own messages.
-int runPumping(const std::string& commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    const DWORD end = GetTickCount() + 60000;
-    while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT && static_cast<LONG>(end - GetTickCount()) > 0)
-        standin::StandInHost::pumpFor(50);
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 99);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
-}
-
 class HookPlacement : public PluginTest {
 protected:
     void SetUp() override {
@@ -146,7 +126,7 @@ TEST_F(HookPlacement, AnotherProgramIsLeftAlone) {
         startPlugin();
         ASSERT_EQ(upper(pluginDir), loadedHookFolder());
         ShowWindow(host.openFolderWindow("Main", "Main\\Inbox.box"), SW_SHOW);
-        EXPECT_EQ(c.probeResult, runPumping('"' + probe + '"'));
+        EXPECT_EQ(c.probeResult, runProgram('"' + probe + '"'));
         stopPlugin();
     }
 }

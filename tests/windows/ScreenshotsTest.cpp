@@ -151,3 +151,37 @@ TEST_F(Screenshots, SettingsDialogs) {
         sheet.cancel();
     });
 }
+
+// The learning dialog over mail filed in three folders, and its progress dialog's template.
+TEST_F(Screenshots, LearnDialog) {
+    standin::Mailbox& mailbox = host.mailbox();
+    const std::pair<const char*, std::string> streams[] = {
+        {"Main\\User001.box", "From: Partner <partner@client.example.co.jp>\r\n"},
+        {"Main\\User002.box\\User005.box", "From: member@dev.example.org\r\nList-Id: <dev.corvane.example.org>\r\n"},
+        {"Main\\User002.box\\User006.box", "From: news@shop.example.com\r\n"}};
+    for (int n = 0; n < 6; ++n)
+        for (const auto& stream : streams)
+            mailbox.addMessage(stream.first, stream.second + "To: me@example.jp\r\nSubject: mail " + std::to_string(n) +
+                                                 " no" + std::to_string(n) + "\r\n\r\nbody\r\n");
+    mailbox.addMessage("Main\\User001.box", "From: someone@else.example\r\nSubject: once\r\n\r\nbody\r\n");
+    robot.always([](const standin::SeenDialog& seen) { return seen.caption == "Corvane"; }, DialogRobot::leave());
+    runSheet([](const SheetDriver& sheet) {
+        sheet.showOptions();
+        standin::StandInHost::get().robot().push(drive([](HWND dialog) {
+            LearnDriver{dialog}.check(1, false);
+            capture("learn-dialog", {dialog});
+            LearnDriver{dialog}.cancel();
+        }));
+        sheet.learnFromFiledMail();
+        sheet.cancel();
+    });
+    robot.clear();
+    robot.push(drive([](HWND dialog) {
+        SetDlgItemTextA(dialog, IDC_LEARN_COUNTS, "フォルダ 2 / 4、メール 96 通");
+        SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 4));
+        SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, 2, 0);
+        capture("learn-progress", {dialog});
+        EndDialog(dialog, IDCANCEL);
+    }));
+    DialogBoxParamA(plugin.module(), MAKEINTRESOURCEA(IDD_LEARN_PROGRESS), folder, plainDialogProc, 0);
+}

@@ -107,6 +107,10 @@ void SheetDriver::importHostRules() const {
     SendMessageA(PropSheet_IndexToHwnd(sheet, 1), WM_COMMAND, MAKEWPARAM(IDC_IMPORT_HOST_RULES, BN_CLICKED), 0);
 }
 
+void SheetDriver::learnFromFiledMail() const {
+    sendClick(PropSheet_IndexToHwnd(sheet, 1), IDC_LEARN_FROM_FILED);
+}
+
 void SheetDriver::ok() const {
     PropSheet_PressButton(sheet, PSBTN_OK);
 }
@@ -169,6 +173,46 @@ void EditorDriver::ok() const {
 }
 
 void EditorDriver::cancel() const {
+    sendClick(dialog, IDCANCEL);
+}
+
+HWND LearnDriver::list() const {
+    return GetDlgItem(dialog, IDC_LEARN_LIST);
+}
+
+std::vector<std::string> LearnDriver::rows() const {
+    std::vector<std::string> texts;
+    HWND view = list();
+    int count = ListView_GetItemCount(view);
+    for (int row = 0; row < count; ++row)
+        texts.push_back(cellText(view, row, 0) + "|" + cellText(view, row, 1) + "|" + cellText(view, row, 2) + "|" +
+                        cellText(view, row, 3));
+    return texts;
+}
+
+std::vector<bool> LearnDriver::checks() const {
+    std::vector<bool> states;
+    int count = ListView_GetItemCount(list());
+    for (int row = 0; row < count; ++row)
+        states.push_back(ListView_GetCheckState(list(), row) != FALSE);
+    return states;
+}
+
+void LearnDriver::check(int row, bool on) const {
+    ListView_SetCheckState(list(), row, on ? TRUE : FALSE);
+}
+
+std::string LearnDriver::text(int id) const {
+    char text[4096] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+void LearnDriver::add() const {
+    sendClick(dialog, IDOK);
+}
+
+void LearnDriver::cancel() const {
     sendClick(dialog, IDCANCEL);
 }
 

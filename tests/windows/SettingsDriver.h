@@ -34,6 +34,8 @@ struct SheetDriver {
     HWND showOptions() const;
     // Clicks the options page's import button and returns when the import and its boxes are done.
     void importHostRules() const;
+    // Clicks the options page's learning button and returns when the learning dialog has ended.
+    void learnFromFiledMail() const;
     void ok() const;
     void cancel() const;
 };
@@ -51,6 +53,20 @@ struct EditorDriver {
     int folderSelection() const;
     std::vector<std::string> folderItems() const;  // "title depth kind"
     void ok() const;
+    void cancel() const;
+};
+
+// The learning dialog's proposals list: check boxes and the rows as the rules page shows them.
+struct LearnDriver {
+    HWND dialog = nullptr;
+
+    HWND list() const;
+    // "target|text|destination|count" for each row.
+    std::vector<std::string> rows() const;
+    std::vector<bool> checks() const;
+    void check(int row, bool on) const;
+    std::string text(int id) const;
+    void add() const;
     void cancel() const;
 };
 

@@ -430,6 +430,34 @@ TEST_F(Settings, OptionsChangeOnlyWithOk) {
     EXPECT_EQ("1", readKey("Generic", "reportresult"));
 }
 
+TEST_F(Settings, DecodeMimeBoxAppliedWithOkAndWrittenOnceSet) {
+    openFolder();
+    runSheet([](const SheetDriver& sheet) {
+        HWND options = sheet.showOptions();
+        EXPECT_FALSE(IsDlgButtonChecked(options, IDC_DECODE_MIME));
+        CheckDlgButton(options, IDC_DECODE_MIME, BST_CHECKED);
+        sheet.cancel();
+    });
+    closeFolder();
+    EXPECT_EQ("<none>", readKey("Generic", "decodemime")) << "never set: the file does not get the key";
+    openFolder();
+    runSheet([](const SheetDriver& sheet) {
+        CheckDlgButton(sheet.showOptions(), IDC_DECODE_MIME, BST_CHECKED);
+        sheet.ok();
+    });
+    closeFolder();
+    EXPECT_EQ("1", readKey("Generic", "decodemime"));
+    openFolder();
+    runSheet([](const SheetDriver& sheet) {
+        HWND options = sheet.showOptions();
+        EXPECT_TRUE(IsDlgButtonChecked(options, IDC_DECODE_MIME));
+        CheckDlgButton(options, IDC_DECODE_MIME, BST_UNCHECKED);
+        sheet.ok();
+    });
+    closeFolder();
+    EXPECT_EQ("0", readKey("Generic", "decodemime")) << "once in the file, the key stays";
+}
+
 TEST_F(Settings, ImportOfHostRules) {
     writeRules({kRuleB});
     writeKey("Account.ini", "Distribute", "CharSize", "1");

@@ -11,18 +11,6 @@ namespace corvane {
 
 namespace {
 
-std::string iconvName(const std::string& charset) {
-    std::string name;
-    for (char c : charset)
-        name += static_cast<char>(foldAscii(static_cast<unsigned char>(c)));
-    if (name == "shift_jis" || name == "shift-jis" || name == "sjis" || name == "x-sjis" || name == "windows-31j" ||
-        name == "cp932" || name == "ms_kanji")
-        return "CP932";
-    if (name == "euc-jp" || name == "x-euc-jp")
-        return "EUC-JP-MS";
-    return charset;
-}
-
 // Runs the conversion; on an invalid or unconvertible sequence calls onError with the place
 // and the byte count it consumed, or fails when onError is null.
 template <typename OnError>
@@ -61,12 +49,6 @@ bool runIconv(const char* to, const char* from, const std::string& text, std::st
 }
 
 }  // namespace
-
-bool convertToShiftJis(const std::string& charset, const std::string& text, std::string& out) {
-    std::string from = iconvName(charset);
-    auto fail = [](std::string&, char*&, size_t&) { return false; };
-    return runIconv("CP932//TRANSLIT", from.c_str(), text, out, fail);
-}
 
 std::string toConsoleText(const std::string& shiftJis) {
     std::string out;

@@ -43,6 +43,15 @@ Finding& Findings::addProblem(const std::string& code, const std::string& file, 
     return problems.back();
 }
 
+Finding& Findings::addWarning(const std::string& code, const std::string& file, const std::string& message) {
+    Finding finding;
+    finding.code = code;
+    finding.file = file;
+    finding.message = message;
+    warnings.push_back(finding);
+    return warnings.back();
+}
+
 int Findings::exitCode() const {
     if (!unreadable.empty())
         return ExitUnreadable;
@@ -65,6 +74,11 @@ std::string renderFindingsText(const Findings& findings) {
     if (!findings.problems.empty()) {
         out += formatText("問題 %d 件:\n", static_cast<int>(findings.problems.size()));
         for (const Finding& finding : findings.problems)
+            out += "  " + findingLine(finding) + "\n";
+    }
+    if (!findings.warnings.empty()) {
+        out += formatText("注意 %d 件:\n", static_cast<int>(findings.warnings.size()));
+        for (const Finding& finding : findings.warnings)
             out += "  " + findingLine(finding) + "\n";
     }
     return out;
@@ -106,6 +120,8 @@ std::string finishCheckJson(JsonWriter& json, const Findings& findings) {
     writeFindingList(json, findings.unreadable);
     json.key("problems");
     writeFindingList(json, findings.problems);
+    json.key("warnings");
+    writeFindingList(json, findings.warnings);
     json.key("exit").value(findings.exitCode());
     json.endObject();
     return json.text();

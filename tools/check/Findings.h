@@ -22,15 +22,17 @@ struct Finding {
 struct Findings {
     std::vector<Finding> unreadable;
     std::vector<Finding> problems;
+    std::vector<Finding> warnings;  // worth knowing, but no problem: the exit code ignores them
 
     void addUnreadable(const std::string& code, const std::string& file, const std::string& message);
     Finding& addProblem(const std::string& code, const std::string& file, const std::string& message);
+    Finding& addWarning(const std::string& code, const std::string& file, const std::string& message);
     int exitCode() const;
 };
 
 // One finding as a line of text: "file:line key: message".
 std::string findingLine(const Finding& finding);
-// The findings as text, problems and unreadable inputs apart.
+// The findings as text, problems, warnings and unreadable inputs apart.
 std::string renderFindingsText(const Findings& findings);
 class JsonWriter;
 // Ends a command's JSON object, open in json, with the findings and the exit code, and returns

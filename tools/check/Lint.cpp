@@ -35,7 +35,7 @@ Finding& keyProblem(Findings& findings, const AccountRules& rules, const std::st
 }
 
 void lintOptions(const AccountRules& rules, Findings& findings) {
-    for (const char* key : {"unreadmail", "reportresult"}) {
+    for (const char* key : {"unreadmail", "reportresult", "decodemime"}) {
         const ProfileLine* line = rules.file->find("Generic", key);
         if (!line || line->value == "0" || line->value == "1")
             continue;
@@ -117,12 +117,34 @@ void lintUnreadKeys(const AccountRules& rules, Findings& findings) {
         }
         bool known = rule ? ruleKeyNumber(line.key) > 0
                           : compareNoCase(line.key.c_str(), "unreadmail") == 0 ||
-                                compareNoCase(line.key.c_str(), "reportresult") == 0;
+                                compareNoCase(line.key.c_str(), "reportresult") == 0 ||
+                                compareNoCase(line.key.c_str(), "decodemime") == 0;
         if (!known)
             keyProblem(findings, rules, "unknown-key", line, "使われないキーです");
         else if (!line.hasEquals)
             keyProblem(findings, rules, "not-key", line, "「キー=値」の形になっていません");
     }
+}
+
+bool hasNonAscii(const char* text) {
+    for (; *text; ++text)
+        if (static_cast<unsigned char>(*text) >= 0x80)
+            return true;
+    return false;
+}
+
+// Without decodemime a non-ASCII pattern can match only raw Shift-JIS bytes, which modern mail
+// rarely carries: its words arrive encoded.
+void lintRawBytes(const LoadedRule& loaded, int number, const AccountRules& rules, Findings& findings) {
+    if (rules.load.decodeMime || !hasNonAscii(loaded.rule.searchText))
+        return;
+    Finding& finding = findings.addWarning("raw-bytes-only", rules.iniPath,
+                                           "検索文字列に ASCII 以外の文字があります。エンコードを解読しない設定では、"
+                                           "エンコードされていない Shift-JIS のメールにしか一致しません"
+                                           "(「エンコードを解読して照合する」をオンに)");
+    finding.line = loaded.line;
+    finding.key = loaded.key;
+    finding.rule = number;
 }
 
 void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet& set, const AccountRules& rules,
@@ -202,9 +224,11 @@ void lintRulesFile(const AccountRules& rules, const std::string& root, Findings&
     lintOptions(rules, findings);
     lintLoadStop(rules, findings);
     lintUnreadKeys(rules, findings);
-    RuleSet set(rules.load.rules);
-    for (size_t i = 0; i < rules.load.rules.size(); ++i)
+    RuleSet set(rules.load.rules, rules.load.decodeMime);
+    for (size_t i = 0; i < rules.load.rules.size(); ++i) {
         lintRule(rules.load.rules[i], static_cast<int>(i + 1), rules.load.rules.size(), set, rules, root, findings);
+        lintRawBytes(rules.load.rules[i], static_cast<int>(i + 1), rules, findings);
+    }
     if (rules.load.rules.empty())
         findings.addProblem("no-rules", rules.iniPath, "規則がありません。振り分けは始まりません");
 }

@@ -303,7 +303,7 @@ PreviewResult previewFolder(const std::string& root, const std::string& folder, 
     result.refusal = refusalOf(result.rules, root);
     if (!result.refusal.empty())
         result.findings.addProblem("run-refused", result.rules.iniPath, "実際の振り分けは始まりません: " + result.refusal);
-    RuleSet set(result.rules.load.rules);
+    RuleSet set(result.rules.load.rules, result.rules.load.decodeMime);
     startTallies(set, result);
     FolderEntries folderEntries = listFolderEntries(root, folder, result.findings);
     for (size_t m = 0; m < folderEntries.names.size(); ++m) {
@@ -319,9 +319,10 @@ PreviewResult previewFolder(const std::string& root, const std::string& folder, 
 }
 
 std::string renderPreviewText(const PreviewResult& result) {
-    std::string out = formatText("フォルダ: %s (規則 %d 件、未読メールも対象に%s%s)\n", result.folder.c_str(),
+    std::string out = formatText("フォルダ: %s (規則 %d 件、未読メールも対象に%s%s%s)\n", result.folder.c_str(),
                                  static_cast<int>(result.rules.load.rules.size()),
                                  optionText(result.rules.load.unreadMail).c_str(),
+                                 result.rules.load.decodeMime ? "、エンコードを解読して照合" : "",
                                  result.all ? "、--all: 未読も調べる" : "");
     if (!result.refusal.empty())
         out += "注意: 実際の振り分けは始まりません: " + result.refusal + "\n";
@@ -371,6 +372,7 @@ std::string renderPreviewJson(const PreviewResult& result) {
     json.key("folder").value(result.folder);
     json.key("rulesFile").value(result.rules.iniPath);
     json.key("unreadmail").value(result.rules.load.unreadMail);
+    json.key("decodemime").value(result.rules.load.decodeMime);
     json.key("all").value(result.all);
     writeTextOrNull(json, "refused", result.refusal);
     json.key("messages").beginArray();
@@ -433,8 +435,9 @@ ExplainResult explainEntry(const std::string& root, const std::string& entry) {
     }
     result.verdict.subject = subjectOf(text);
 
-    RuleSet set(result.rules.load.rules);
+    RuleSet set(result.rules.load.rules, result.rules.load.decodeMime);
     int winner = set.firstMatch(text.c_str());
+    std::string searched = set.searchedText(text.c_str());
     for (size_t i = 0; i < set.size(); ++i) {
         RuleExplanation explanation;
         explanation.number = static_cast<int>(i + 1);
@@ -445,11 +448,11 @@ ExplainResult explainEntry(const std::string& root, const std::string& entry) {
             explanation.wonBy = winner + 1;
         if (explanation.matched) {
             const RuleProbe& probe = explanation.probe;
-            const std::string& source = probe.inHeaderValue ? probe.headerValue : text;
+            const std::string& source = probe.inHeaderValue ? probe.headerValue : searched;
             explanation.matchedText = displayBytes(source.data() + probe.offset, probe.length, kShownMatch);
             if (!probe.inHeaderValue) {
-                explanation.line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + probe.offset, '\n'));
-                size_t newline = probe.offset ? text.rfind('\n', probe.offset - 1) : std::string::npos;
+                explanation.line = 1 + static_cast<int>(std::count(searched.begin(), searched.begin() + probe.offset, '\n'));
+                size_t newline = probe.offset ? searched.rfind('\n', probe.offset - 1) : std::string::npos;
                 size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
                 explanation.column = 1 + static_cast<int>(probe.offset - lineStart);
             }
@@ -468,6 +471,8 @@ std::string renderExplainText(const ExplainResult& result) {
         out += "件名: " + displayBytes(result.verdict.subject) + "\n";
     out += formatText("未読: %s (未読メールも対象に%s)\n", result.verdict.unread ? "はい" : "いいえ",
                       optionText(result.unreadOption).c_str());
+    if (result.rules.load.decodeMime)
+        out += "エンコードを解読して照合します。位置は解読した本文のものです\n";
     for (size_t i = 0; i < result.explanations.size(); ++i) {
         const RuleExplanation& explanation = result.explanations[i];
         out += formatText("規則%d ", explanation.number) + describeRule(result.rules.load.rules[i].rule) + "\n";
@@ -508,6 +513,7 @@ std::string renderExplainJson(const ExplainResult& result) {
     json.key("command").value("explain");
     writeVerdictJson(json, result.verdict);
     json.key("unreadmail").value(result.unreadOption);
+    json.key("decodemime").value(result.rules.load.decodeMime);
     writeTextOrNull(json, "refused", result.refusal);
     json.key("rules").beginArray();
     for (const RuleExplanation& explanation : result.explanations) {

@@ -1,6 +1,7 @@
 #include "tools/check/ProfileFile.h"
 
 #include "plugin/common/StrUtil.h"
+#include "plugin/mailbox/Cp932.h"
 
 namespace corvane {
 
@@ -44,10 +45,14 @@ unsigned profileInteger(const std::string& value) {
     return negative ? 0u - result : result;
 }
 
-ProfileFile::ProfileFile(const std::string& text) {
+ProfileFile::ProfileFile(const std::string& file) {
     size_t pos = 0;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    if (file.compare(0, 3, "\xEF\xBB\xBF") == 0)
         pos = 3;
+    // The profile functions read the file as code page 932 text into Unicode and give values
+    // back in the code page: every byte pair comes back in its chosen form.
+    std::string text = cp932::profileRoundTrip(file.data() + pos, file.size() - pos);
+    pos = 0;
     std::string section;
     int sectionIndex = -1;
     std::vector<std::string> seenSections;

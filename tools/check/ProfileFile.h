@@ -4,7 +4,8 @@
 // Sections and keys compare without regard to ASCII case; the first section of a name and the
 // first key of a name inside it win; key and value are trimmed of blanks and tabs, and a value
 // enclosed in one pair of matching quotes (double or single) loses them; ';' starts a comment
-// line; CR LF and LF both end a line.
+// line; CR LF and LF both end a line. The text is taken through code page 932 and back first,
+// as those functions take it (cp932::profileRoundTrip): 0xED40 reads as 0xFA5C.
 #pragma once
 
 #include <cstddef>

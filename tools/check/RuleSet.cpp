@@ -48,6 +48,7 @@ RulesLoad loadRuleSet(const ProfileFile& file) {
     RulesLoad load;
     readOption(file, "unreadmail", load.unreadMail);
     readOption(file, "reportresult", load.reportResult);
+    load.decodeMime = file.readInt("Generic", "decodemime", 0) == 1;
     for (int n = 1;; ++n) {
         char key[32];
         formatBuffer(key, "rule%d", n);
@@ -88,7 +89,8 @@ std::string messageTextFromFile(const std::string& content) {
     return learnTextOf(content);
 }
 
-RuleSet::RuleSet(const std::vector<LoadedRule>& loaded) {
+RuleSet::RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime)
+    : decoder_(decodeMime ? new MessageDecoder : nullptr) {
     for (const LoadedRule& entry : loaded)
         rules_.push_back(entry.rule);
     compileRules(rules_);
@@ -106,17 +108,29 @@ RuleSet::~RuleSet() {
 }
 
 int RuleSet::firstMatch(const char* messageText) const {
-    return findMatchingRule(prepared_, messageText);
+    return findMatchingRule(prepared_, messageText, decoder_.get());
+}
+
+std::string RuleSet::searchedText(const char* messageText) const {
+    if (!decoder_)
+        return messageText;
+    size_t length = 0;
+    const char* text = decoder_->decodeMessage(messageText, &length);
+    return std::string(text, length);
 }
 
 RuleProbe RuleSet::probe(size_t index, const char* messageText) const {
     RuleProbe probe;
     const DistributeRule& rule = rules_[index];
     const PreparedRule& prepared = prepared_.rules[index];
-    size_t length = strlen(messageText);
     switch (rule.searchTarget) {
     case WholeMessage:
     case HeaderBlock: {
+        size_t length = 0;
+        if (decoder_)
+            messageText = decoder_->decodeMessage(messageText, &length);
+        else
+            length = strlen(messageText);
         if (rule.searchTarget == HeaderBlock)
             length = headerBlockEnd(messageText);
         if (rule.useRegex) {
@@ -135,6 +149,11 @@ RuleProbe RuleSet::probe(size_t index, const char* messageText) const {
         probe.headerFound = extractHeaderValue(messageText, rule.headerName, value);
         if (!probe.headerFound)
             break;
+        if (decoder_) {
+            char raw[kHeaderValueSize];
+            memcpy(raw, value, sizeof raw);
+            decoder_->decodeHeaderValue(raw, strlen(raw), value);
+        }
         probe.headerValue = value;
         probe.inHeaderValue = true;
         probe.matched = plainMatch(value, probe.headerValue.size(), prepared.pattern);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct RulesLoad {
     std::vector<LoadedRule> rules;
     bool unreadMail = false;
     bool reportResult = false;
+    bool decodeMime = false;  // "decodemime": rules match the decoded text
     int stopNumber = 1;
     LoadStop stop = LoadStop::Absent;
     int stopLine = 0;  // the line of the key it stopped at, 0 when absent
@@ -47,10 +49,11 @@ struct RuleProbe {
 };
 
 // The rules of a run, compiled and prepared once: the plug-in's own matching decides, and the
-// probes add the places of the matches.
+// probes add the places of the matches. With decodeMime they match the decoded text, as the
+// plug-in does with the option.
 class RuleSet {
 public:
-    explicit RuleSet(const std::vector<LoadedRule>& loaded);
+    explicit RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime = false);
     ~RuleSet();
     RuleSet(const RuleSet&) = delete;
     RuleSet& operator=(const RuleSet&) = delete;
@@ -62,10 +65,14 @@ public:
 
     // The index of the first matching rule, or -1: the plug-in's findMatchingRule.
     int firstMatch(const char* messageText) const;
-    // Rule index alone on the NUL-terminated message text.
+    // Rule index alone on the NUL-terminated message text. Offsets of whole-text targets are
+    // in searchedText.
     RuleProbe probe(size_t index, const char* messageText) const;
+    // The text HeaderBlock and WholeMessage rules search: the message, or its decoded form.
+    std::string searchedText(const char* messageText) const;
 
 private:
+    std::unique_ptr<MessageDecoder> decoder_;
     RuleList rules_;
     PreparedRules prepared_;
     std::vector<std::string> regexErrors_;

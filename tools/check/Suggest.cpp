@@ -7,6 +7,7 @@
 #include "plugin/learning/Holdout.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/mailbox/MailboxPaths.h"
+#include "plugin/mailbox/MessageDecoder.h"
 #include "plugin/rules/RuleText.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"
@@ -190,6 +191,16 @@ std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const s
 
 namespace {
 
+// With the option decodemime the rules see decoded text: learning and its checks work on it.
+void decodeMessages(LearnInput& input) {
+    MessageDecoder decoder;
+    for (LearnMessage& message : input.messages) {
+        size_t length = 0;
+        const char* decoded = decoder.decodeMessage(message.text.c_str(), &length);
+        message.text.assign(decoded, length);
+    }
+}
+
 // The account's rules, run before any suggestion, and where the suggestions' numbers start.
 void readExistingRules(const std::string& root, SuggestResult& result) {
     result.rules = readAccountRules(root, result.account, result.findings);
@@ -348,6 +359,8 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     result.holdout = holdout;
     readExistingRules(root, result);
     gatherMail(root, result);
+    if (result.rules.load.decodeMime)
+        decodeMessages(result.input);
     result.learning = learnRules(result.input);
     result.lines = suggestionLines(result.learning, result.firstNumber);
     proveSuggestions(root, result);

@@ -1,0 +1,49 @@
+#include "plugin/mailbox/MessageListKeys.h"
+
+#include <set>
+
+namespace corvane {
+
+namespace {
+
+constexpr size_t kStatusLength = 16;
+
+bool isStatusText(const std::string& line, size_t from) {
+    if (line.size() - from != kStatusLength)
+        return false;
+    for (size_t i = from; i < line.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        bool base64 = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+                      c == '/' || c == '=';
+        if (!base64)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> messageListKeys(const std::string& listText) {
+    std::vector<std::string> keys;
+    std::set<std::string> seen;
+    size_t pos = 0;
+    while (pos < listText.size()) {
+        size_t end = listText.find('\n', pos);
+        if (end == std::string::npos)
+            end = listText.size();
+        std::string line = listText.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t equals = line.find('=');
+        if (equals == 0 || equals == std::string::npos || line.find('\0') != std::string::npos ||
+            !isStatusText(line, equals + 1))
+            continue;
+        std::string key = line.substr(0, equals);
+        if (seen.insert(key).second)
+            keys.push_back(key);
+    }
+    return keys;
+}
+
+}  // namespace corvane

@@ -1,0 +1,64 @@
+// Rules proposed from how the user already files mail, for the settings sheet's learning dialog:
+// the mail of the account's user folders read as a run reads it, the learning core of
+// corvane-check suggest run with the sheet's working rules in front, each proposal counted over
+// that mail, and the newest third of each folder held out to tell how the rules do on mail they
+// were not learnt from. Platform-free: the mail comes through a reader.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "plugin/learning/LearnMail.h"
+#include "plugin/learning/RuleLearning.h"
+#include "plugin/mailbox/FolderTree.h"
+
+namespace corvane {
+
+class FiledMailReader : public LearnMailReader {
+public:
+    // Whether the folder exists as a run tests it before it moves mail there.
+    virtual bool folderExists(const std::string& folder) = 0;
+};
+
+// The core's progress and cancel, and the folders read.
+class FiledMailMonitor : public LearnMonitor {
+public:
+    // Reading of folder index (0-based) of count begins.
+    virtual void folderStarted(size_t index, size_t count) = 0;
+};
+
+// What the learning works on: its own copies, taken on the window thread when the dialog opens.
+struct FiledMailSettings {
+    FolderList folders;  // the account's folders in display order
+    RuleList rules;      // the sheet's working rules, run before any proposal
+    bool unreadMail = false;  // box 1001: unread inbox mail is taken by a run, so it must stay
+    // Box 1018, as the page shows it. Learning on decoded text needs the message decoder as a
+    // LearnDecoder; until the plug-in carries one, the mail is learnt from as raw bytes.
+    bool decodeMime = false;
+    LearnDecoder* decoder = nullptr;  // used with decodeMime (not owned)
+};
+
+struct Proposal {
+    DistributeRule rule;
+    std::string folderTitle;
+    int takes = 0;       // filed messages of its folder it takes (of those no working rule decides)
+    int takesOther = 0;  // messages of other folders, or staying in the inbox, it takes likewise
+};
+
+struct FiledMailLearning {
+    std::vector<Proposal> proposals;
+    std::string holdoutText;                    // how rules learnt without the newest mail do on it
+    std::vector<std::string> unseparatedTexts;  // one per folder with mail no proposal takes
+    size_t foldersRead = 0;
+    size_t messagesRead = 0;
+    bool cancelled = false;  // nothing proposed
+};
+
+FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMailReader& reader,
+                                     FiledMailMonitor* monitor);
+
+// How the dialog names a rule's condition in a reason: ヘッダ「From:」の「text」.
+std::string conditionText(const DistributeRule& rule);
+
+}  // namespace corvane

@@ -1,0 +1,208 @@
+// The learning dialog's core: which mail it reads (user folders that exist, the inbox's mail as
+// mail that must stay, unread or not as box 1001 says), the working rules in front, the counts
+// shown per proposal, the folders it cannot separate, and a cancel at any stage.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "plugin/mailbox/MessageListKeys.h"
+#include "plugin/settings/FiledMailLearning.h"
+
+using namespace corvane;
+
+namespace {
+
+typedef std::vector<std::string> Lines;
+
+const char kInbox[] = "Main\\Inbox.box";
+const char kWork[] = "Main\\User001.box";
+const char kHobby[] = "Main\\User002.box";
+const char kFew[] = "Main\\User003.box";
+const char kGone[] = "Main\\User004.box";
+
+std::string message(const std::string& from, const std::string& extra, int n) {
+    return "From: " + from + "\r\nTo: me@home.example\r\n" + extra + "Subject: w" + std::to_string(n) + " x" +
+           std::to_string(n) + "\r\n\r\nhi\r\n";
+}
+
+FolderEntry folder(const char* path, const char* title, int kind) {
+    FolderEntry entry;
+    snprintf(entry.path, sizeof entry.path, "%s", path);
+    snprintf(entry.title, sizeof entry.title, "%s", title);
+    entry.kind = kind;
+    entry.depth = 1;
+    return entry;
+}
+
+// An account in memory: 仕事 (4 from one sender), 趣味 (4 of one list), 少ない (2 from one
+// sender: under the minimum), a folder whose settings file is gone, and the inbox.
+class MemoryReader : public FiledMailReader {
+public:
+    MemoryReader() {
+        for (int n = 0; n < 4; ++n) {
+            add(kWork, message("boss@work.example", "", n), false);
+            add(kHobby, message("p" + std::to_string(n) + "@mail.example", "List-Id: <hobby.list.example>\r\n", 10 + n),
+                false);
+            add(kGone, message("gone@gone.example", "", 20 + n), false);
+        }
+        for (int n = 0; n < 2; ++n)
+            add(kFew, message("rare@few.example", "", 30 + n), false);
+        add(kInbox, message("friend@pal.example", "", 40), false);
+    }
+    void add(const std::string& folder, const std::string& text, bool unread) {
+        std::string name = folder + "\\" + std::to_string(texts_.size());
+        entries_[folder].push_back({name, unread});
+        texts_[name] = text;
+    }
+    bool folderExists(const std::string& folder) override { return folder != kGone; }
+    std::vector<LearnEntry> listFolder(const std::string& folder) override {
+        listed.push_back(folder);
+        return entries_[folder];
+    }
+    bool readMessage(const std::string& entry, size_t most, std::string& bytes) override {
+        bytes = texts_[entry].substr(0, most);
+        return true;
+    }
+    Lines listed;
+
+private:
+    std::map<std::string, std::vector<LearnEntry>> entries_;
+    std::map<std::string, std::string> texts_;
+};
+
+FiledMailSettings settingsOf(bool unreadMail, RuleList rules = RuleList()) {
+    FiledMailSettings settings;
+    settings.folders = {folder(kInbox, "郵便受け", Inbox), folder(kWork, "仕事", UserFolder),
+                        folder(kHobby, "趣味", UserFolder), folder(kFew, "少ない", UserFolder),
+                        folder(kGone, "消えた", UserFolder), folder("Main\\Trash.box", "ごみ箱", Trash)};
+    settings.rules = std::move(rules);
+    settings.unreadMail = unreadMail;
+    return settings;
+}
+
+DistributeRule fromRule(const char* text, const char* dest) {
+    DistributeRule rule;
+    rule.searchTarget = NamedHeader;
+    snprintf(rule.headerName, sizeof rule.headerName, "From:");
+    snprintf(rule.searchText, sizeof rule.searchText, "%s", text);
+    snprintf(rule.destFolder, sizeof rule.destFolder, "%s", dest);
+    return rule;
+}
+
+// "title takes/other" per proposal.
+Lines proposalsOf(const FiledMailLearning& learning) {
+    Lines out;
+    for (const Proposal& proposal : learning.proposals)
+        out.push_back(proposal.folderTitle + " " + std::to_string(proposal.takes) + "/" +
+                      std::to_string(proposal.takesOther) + " -> " + proposal.rule.destFolder);
+    return out;
+}
+
+bool mentions(const Lines& lines, const std::string& part) {
+    for (const std::string& line : lines)
+        if (line.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
+// Stops at the given poll of one stage (0: never) and records the folders started.
+class Monitor : public FiledMailMonitor {
+public:
+    Monitor(LearnStage stopStage, int stopAt) : stopStage_(stopStage), stopAt_(stopAt) {}
+    void folderStarted(size_t index, size_t count) override {
+        started.push_back(std::to_string(index) + "/" + std::to_string(count));
+    }
+    bool proceed(LearnStage stage, size_t, size_t) override {
+        stages.insert(static_cast<int>(stage));
+        return stage != stopStage_ || ++polls_ != stopAt_;
+    }
+    Lines started;
+    std::set<int> stages;
+
+private:
+    LearnStage stopStage_;
+    int stopAt_;
+    int polls_ = 0;
+};
+
+}  // namespace
+
+TEST(FiledMailLearning, ProposesPerFolderWithTheWorkingRulesInFrontAndTheInboxAsItRuns) {
+    struct Case {
+        const char* name;
+        bool unreadMail;
+        bool unreadBossInInbox;
+        RuleList rules;
+        Lines proposals;
+        const char* unseparatedPart;  // a text of the line on 仕事, or "" when it is separated
+    } cases[] = {
+        {"plain", false, false, {}, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
+        {"unread inbox mail left alone", false, true, {}, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
+        {"unread inbox mail taken by a run must stay", true, true, {}, {"趣味 4/0 -> Main\\User002.box"},
+         "郵便受けに残したメール"},
+        {"a working rule already sorts 仕事", false, false, {fromRule("boss@", kWork)},
+         {"趣味 4/0 -> Main\\User002.box"}, ""},
+        {"a working rule sends 仕事 elsewhere", false, false, {fromRule("boss@", kHobby)},
+         {"趣味 4/0 -> Main\\User002.box"}, "振り分け条件 1 が先に"},
+    };
+    for (const Case& c : cases) {
+        MemoryReader reader;
+        if (c.unreadBossInInbox)
+            reader.add(kInbox, message("boss@work.example", "", 50), true);
+        FiledMailLearning learning = learnFromFiledMail(settingsOf(c.unreadMail, c.rules), reader, nullptr);
+        EXPECT_FALSE(learning.cancelled) << c.name;
+        EXPECT_EQ(c.proposals, proposalsOf(learning)) << c.name;
+        EXPECT_EQ((Lines{kWork, kHobby, kFew, kInbox}), reader.listed) << c.name << ": the gone folder is not read";
+        EXPECT_TRUE(mentions(learning.unseparatedTexts, "「少ない」 の 2 通")) << c.name;
+        if (*c.unseparatedPart)
+            EXPECT_TRUE(mentions(learning.unseparatedTexts, c.unseparatedPart)) << c.name;
+        else
+            EXPECT_FALSE(mentions(learning.unseparatedTexts, "「仕事」")) << c.name;
+        EXPECT_NE(std::string::npos, learning.holdoutText.find("適合率")) << c.name;
+        EXPECT_EQ(4u, learning.foldersRead) << c.name;
+    }
+}
+
+TEST(FiledMailLearning, CancelAtAnyStageProposesNothing) {
+    struct Case {
+        LearnStage stage;
+        int stopAt;  // 0: never
+    } cases[] = {{LearnStage::Reading, 1},   {LearnStage::Reading, 11}, {LearnStage::Preparing, 1},
+                 {LearnStage::Learning, 1},  {LearnStage::Learning, 0}};
+    for (const Case& c : cases) {
+        MemoryReader reader;
+        Monitor monitor(c.stage, c.stopAt);
+        FiledMailLearning learning = learnFromFiledMail(settingsOf(false), reader, &monitor);
+        bool stopped = c.stopAt != 0;
+        std::string name = std::to_string(static_cast<int>(c.stage)) + "/" + std::to_string(c.stopAt);
+        EXPECT_EQ(stopped, learning.cancelled) << name;
+        EXPECT_EQ(stopped, learning.proposals.empty()) << name;
+        EXPECT_EQ(stopped, learning.holdoutText.empty()) << name;
+        EXPECT_TRUE(monitor.stages.count(static_cast<int>(c.stage))) << name;
+        if (!stopped) {
+            EXPECT_EQ((Lines{"0/4", "1/4", "2/4", "3/4"}), monitor.started);
+            EXPECT_EQ(11u, learning.messagesRead);
+        }
+    }
+}
+
+TEST(MessageListKeys, KeysInListOrderOnceEachFromWellFormedLines) {
+    struct Case {
+        const char* name;
+        std::string text;
+        Lines keys;
+    } cases[] = {
+        {"two records", "a=AAAAAAAAAAAAAAAA\r\nb=AAAAAAAAAAAAAAAA\r\n", {"a", "b"}},
+        {"no final line end", "a=AAAAAAAAAAAAAAAA\nb=AAAAAAAAAAAAAAAA", {"a", "b"}},
+        {"listed twice", "a=AAAAAAAAAAAAAAAA\na=AAAAAAAAAAAAAAAB\n", {"a"}},
+        {"short status, no key, no equals", "a=AAA\n=AAAAAAAAAAAAAAAA\nplain\nc=AAAAAAAAAAAAAAAA\n", {"c"}},
+        {"status not Base64", "a=AAAAAAAAAAAAAAA*\n", {}},
+        {"NUL in the line", std::string("a\0b=AAAAAAAAAAAAAAAA\n", 21), {}},
+        {"empty", "", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.keys, messageListKeys(c.text)) << c.name;
+}
