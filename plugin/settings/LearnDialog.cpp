@@ -22,8 +22,6 @@ namespace corvane {
 
 namespace {
 
-// The decode box of the options page (1018): checked there, the mail is learnt from decoded.
-constexpr int kDecodeMimeBox = 1018;
 constexpr int kCountColumn = 3;
 // The target column is wider than the rules page's: a check box stands before the text.
 constexpr int kTargetWidth = 100;
@@ -177,7 +175,7 @@ bool takeCopies(HWND optionsPage, LearnDialogData& data) {
     data.settings.folders.assign(state->folders.begin(), state->folders.begin() + state->folderCount);
     data.settings.rules.assign(state->rules.begin(), state->rules.begin() + state->ruleCount);
     data.settings.unreadMail = IsDlgButtonChecked(optionsPage, IDC_UNREAD_MAIL) == BST_CHECKED;
-    data.settings.decodeMime = IsDlgButtonChecked(optionsPage, kDecodeMimeBox) == BST_CHECKED;
+    data.settings.decodeMime = IsDlgButtonChecked(optionsPage, IDC_DECODE_MIME) == BST_CHECKED;
     return true;
 }
 
