@@ -5,6 +5,7 @@
 #include <set>
 
 #include "plugin/learning/Holdout.h"
+#include "plugin/mailbox/MessageDecoder.h"
 #include "plugin/rules/RuleMatching.h"
 
 namespace corvane {
@@ -73,7 +74,6 @@ std::vector<const FolderEntry*> foldersToRead(const FiledMailSettings& settings,
 Gathered gather(const FiledMailSettings& settings, FiledMailReader& reader, FiledMailMonitor* monitor) {
     Gathered out;
     out.input.existing = settings.rules;
-    out.input.options.decoder = settings.decodeMime ? settings.decoder : nullptr;
     const FolderEntry* inbox = nullptr;
     std::vector<const FolderEntry*> folders = foldersToRead(settings, reader, inbox);
     size_t count = folders.size() + (inbox ? 1 : 0);
@@ -95,6 +95,19 @@ Gathered gather(const FiledMailSettings& settings, FiledMailReader& reader, File
         out.folders = i + 1;
     }
     return out;
+}
+
+// With the option decodeMime the rules see decoded text: learning and its checks work on it.
+bool decodeMessages(LearnInput& input, FiledMailMonitor* monitor) {
+    MessageDecoder decoder;
+    for (size_t m = 0; m < input.messages.size(); ++m) {
+        if (!proceedWith(monitor, LearnStage::Preparing, m, input.messages.size()))
+            return false;
+        size_t length = 0;
+        const char* decoded = decoder.decodeMessage(input.messages[m].text.c_str(), &length);
+        input.messages[m].text.assign(decoded, length);
+    }
+    return true;
 }
 
 std::string holdoutLine(const LearnInput& input, FiledMailMonitor* monitor, bool& cancelled) {
@@ -200,7 +213,7 @@ FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMai
     Gathered gathered = gather(settings, reader, monitor);
     out.foldersRead = gathered.folders;
     out.messagesRead = gathered.messages;
-    if (gathered.cancelled) {
+    if (gathered.cancelled || (settings.decodeMime && !decodeMessages(gathered.input, monitor))) {
         out.cancelled = true;
         return out;
     }

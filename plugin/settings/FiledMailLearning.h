@@ -33,10 +33,9 @@ struct FiledMailSettings {
     FolderList folders;  // the account's folders in display order
     RuleList rules;      // the sheet's working rules, run before any proposal
     bool unreadMail = false;  // box 1001: unread inbox mail is taken by a run, so it must stay
-    // Box 1018, as the page shows it. Learning on decoded text needs the message decoder as a
-    // LearnDecoder; until the plug-in carries one, the mail is learnt from as raw bytes.
+    // Box 1018: a run then matches decoded text (MIME and charsets to code page 932), so the
+    // mail is decoded before it is learnt from, as corvane-check suggest does with decodemime.
     bool decodeMime = false;
-    LearnDecoder* decoder = nullptr;  // used with decodeMime (not owned)
 };
 
 struct Proposal {

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "plugin/common/ErrorBox.h"
@@ -22,8 +24,6 @@ namespace corvane {
 
 namespace {
 
-// The decode box of the options page (1018): checked there, the mail is learnt from decoded.
-constexpr int kDecodeMimeBox = 1018;
 constexpr int kCountColumn = 3;
 // The target column is wider than the rules page's: a check box stands before the text.
 constexpr int kTargetWidth = 100;
@@ -174,10 +174,12 @@ bool takeCopies(HWND optionsPage, LearnDialogData& data) {
         return false;
     data.optionsPage = optionsPage;
     data.mailboxRoot = root;
-    data.settings.folders.assign(state->folders.begin(), state->folders.begin() + state->folderCount);
-    data.settings.rules.assign(state->rules.begin(), state->rules.begin() + state->ruleCount);
+    size_t folders = std::min(state->folders.size(), static_cast<size_t>(std::max(state->folderCount, 0)));
+    size_t rules = std::min(state->rules.size(), static_cast<size_t>(std::max(state->ruleCount, 0)));
+    data.settings.folders.assign(state->folders.begin(), state->folders.begin() + static_cast<ptrdiff_t>(folders));
+    data.settings.rules.assign(state->rules.begin(), state->rules.begin() + static_cast<ptrdiff_t>(rules));
     data.settings.unreadMail = IsDlgButtonChecked(optionsPage, IDC_UNREAD_MAIL) == BST_CHECKED;
-    data.settings.decodeMime = IsDlgButtonChecked(optionsPage, kDecodeMimeBox) == BST_CHECKED;
+    data.settings.decodeMime = IsDlgButtonChecked(optionsPage, IDC_DECODE_MIME) == BST_CHECKED;
     return true;
 }
 

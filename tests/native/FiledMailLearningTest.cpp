@@ -10,6 +10,7 @@
 
 #include "plugin/mailbox/MessageListKeys.h"
 #include "plugin/settings/FiledMailLearning.h"
+#include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;
 
@@ -43,7 +44,7 @@ class MemoryReader : public FiledMailReader {
 public:
     MemoryReader() {
         for (int n = 0; n < 4; ++n) {
-            add(kWork, message("boss@work.example", "", n), false);
+            add(kWork, message(sample::mimeEncodedWord("山田") + " <boss@work.example>", "", n), false);
             add(kHobby, message("p" + std::to_string(n) + "@mail.example", "List-Id: <hobby.list.example>\r\n", 10 + n),
                 false);
             add(kGone, message("gone@gone.example", "", 20 + n), false);
@@ -73,13 +74,14 @@ private:
     std::map<std::string, std::string> texts_;
 };
 
-FiledMailSettings settingsOf(bool unreadMail, RuleList rules = RuleList()) {
+FiledMailSettings settingsOf(bool unreadMail, RuleList rules = RuleList(), bool decodeMime = false) {
     FiledMailSettings settings;
     settings.folders = {folder(kInbox, "郵便受け", Inbox), folder(kWork, "仕事", UserFolder),
                         folder(kHobby, "趣味", UserFolder), folder(kFew, "少ない", UserFolder),
                         folder(kGone, "消えた", UserFolder), folder("Main\\Trash.box", "ごみ箱", Trash)};
     settings.rules = std::move(rules);
     settings.unreadMail = unreadMail;
+    settings.decodeMime = decodeMime;
     return settings;
 }
 
@@ -136,23 +138,28 @@ TEST(FiledMailLearning, ProposesPerFolderWithTheWorkingRulesInFrontAndTheInboxAs
         bool unreadMail;
         bool unreadBossInInbox;
         RuleList rules;
+        bool decodeMime;
         Lines proposals;
         const char* unseparatedPart;  // a text of the line on 仕事, or "" when it is separated
     } cases[] = {
-        {"plain", false, false, {}, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
-        {"unread inbox mail left alone", false, true, {}, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
-        {"unread inbox mail taken by a run must stay", true, true, {}, {"趣味 4/0 -> Main\\User002.box"},
+        {"plain", false, false, {}, false, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
+        {"unread inbox mail left alone", false, true, {}, false, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
+        {"unread inbox mail taken by a run must stay", true, true, {}, false, {"趣味 4/0 -> Main\\User002.box"},
          "郵便受けに残したメール"},
-        {"a working rule already sorts 仕事", false, false, {fromRule("boss@", kWork)},
+        {"a working rule already sorts 仕事", false, false, {fromRule("boss@", kWork)}, false,
          {"趣味 4/0 -> Main\\User002.box"}, ""},
-        {"a working rule sends 仕事 elsewhere", false, false, {fromRule("boss@", kHobby)},
+        {"a working rule sends 仕事 elsewhere", false, false, {fromRule("boss@", kHobby)}, false,
          {"趣味 4/0 -> Main\\User002.box"}, "振り分け条件 1 が先に"},
+        {"raw text: a working rule on the decoded name takes nothing", false, false, {fromRule("山田", kWork)}, false,
+         {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
+        {"decoded text: the same rule already sorts 仕事", false, false, {fromRule("山田", kWork)}, true,
+         {"趣味 4/0 -> Main\\User002.box"}, ""},
     };
     for (const Case& c : cases) {
         MemoryReader reader;
         if (c.unreadBossInInbox)
-            reader.add(kInbox, message("boss@work.example", "", 50), true);
-        FiledMailLearning learning = learnFromFiledMail(settingsOf(c.unreadMail, c.rules), reader, nullptr);
+            reader.add(kInbox, message(sample::mimeEncodedWord("山田") + " <boss@work.example>", "", 50), true);
+        FiledMailLearning learning = learnFromFiledMail(settingsOf(c.unreadMail, c.rules, c.decodeMime), reader, nullptr);
         EXPECT_FALSE(learning.cancelled) << c.name;
         EXPECT_EQ(c.proposals, proposalsOf(learning)) << c.name;
         EXPECT_EQ((Lines{kWork, kHobby, kFew, kInbox}), reader.listed) << c.name << ": the gone folder is not read";

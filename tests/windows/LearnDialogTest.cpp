@@ -186,6 +186,29 @@ TEST_F(LearnDialog, CheckedProposalsJoinTheRulesAndSortNewMailAsThePreviewPredic
     EXPECT_EQ(predicted, moved);
 }
 
+TEST_F(LearnDialog, UnreadInboxMailMustStayAsBox1001ShowsItUnsaved) {
+    mailbox().addMessage(kInbox, boss(50), true);
+    for (bool checked : {false, true}) {
+        Rows proposals;
+        robot.push(drive([&](HWND sheetWindow) {
+            SheetDriver sheet{sheetWindow};
+            CheckDlgButton(sheet.showOptions(), IDC_UNREAD_MAIL, checked ? BST_CHECKED : BST_UNCHECKED);
+            robot.push(drive([&](HWND dialog) {
+                proposals = LearnDriver{dialog}.rows();
+                LearnDriver{dialog}.cancel();
+            }));
+            sheet.learnFromFiledMail();
+            sheet.cancel();
+        }));
+        plugin.APCSetup(window_);
+        bool work = false;
+        for (const std::string& row : proposals)
+            work = work || row.find("|Work|") != std::string::npos;
+        EXPECT_EQ(checked ? 2u : 3u, proposals.size()) << checked;
+        EXPECT_EQ(!checked, work) << checked;
+    }
+}
+
 TEST_F(LearnDialog, TheDialogsCancelAndTheSheetsCancelAddNothing) {
     struct Case {
         const char* name;
