@@ -52,6 +52,3 @@ std::string formatText(const char* format, ...)
     ;
 
 }  // namespace corvane
-
-// Suggest.h still finds AccountRules through this header.
-#include "tools/check/AccountRules.h"

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/check/AccountRules.h"
 #include "tools/check/Findings.h"
 #include "plugin/learning/RuleLearning.h"
 
