@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/mailbox/MessageListKeys.h"
 
 using namespace corvane;
 

@@ -96,22 +96,4 @@ bool parseIdentities(const char* companion, size_t companionSize, const char* hi
     return true;
 }
 
-std::vector<std::string> messageListKeys(const char* listText, size_t maxKeys) {
-    std::vector<std::string> keys;
-    if (!listText)
-        return keys;
-    for (const char* line = listText; *line && keys.size() < maxKeys;) {
-        size_t length = std::strcspn(line, "\r\n");
-        const char* equals = static_cast<const char*>(std::memchr(line, '=', length));
-        if (equals && equals != line) {
-            std::string key(line, equals);
-            if (key.find_first_of("\\/:") == std::string::npos)
-                keys.push_back(key);
-        }
-        line += length;
-        line += std::strspn(line, "\r\n");
-    }
-    return keys;
-}
-
 }  // namespace corvane

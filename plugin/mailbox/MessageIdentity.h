@@ -44,8 +44,5 @@ std::string formatIdentities(const std::string& historyBytes, const std::vector<
 bool parseIdentities(const char* companion, size_t companionSize, const char* historyBytes, size_t historySize,
                      size_t moveCount, std::vector<MessageIdentity>& out);
 
-// The keys of a message list ("key=status" lines), in order, at most maxKeys of them. Keys that
-// could name a file outside the folder (empty, or holding '\', '/' or ':') are left out.
-std::vector<std::string> messageListKeys(const char* listText, size_t maxKeys);
 
 }  // namespace corvane

@@ -23,11 +23,12 @@ bool isStatusText(const std::string& line, size_t from) {
 
 }  // namespace
 
-std::vector<std::string> messageListKeys(const std::string& listText) {
+std::vector<std::string> messageListKeys(const char* text, size_t size, size_t maxKeys) {
     std::vector<std::string> keys;
     std::set<std::string> seen;
+    const std::string listText(text, size);
     size_t pos = 0;
-    while (pos < listText.size()) {
+    while (pos < listText.size() && keys.size() < maxKeys) {
         size_t end = listText.find('\n', pos);
         if (end == std::string::npos)
             end = listText.size();
@@ -40,7 +41,7 @@ std::vector<std::string> messageListKeys(const std::string& listText) {
             !isStatusText(line, equals + 1))
             continue;
         std::string key = line.substr(0, equals);
-        if (seen.insert(key).second)
+        if (key.find_first_of("\\/:") == std::string::npos && seen.insert(key).second)
             keys.push_back(key);
     }
     return keys;

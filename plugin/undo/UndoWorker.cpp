@@ -4,6 +4,7 @@
 
 #include "plugin/mailbox/AccountFiles.h"
 #include "plugin/mailbox/MailboxFiles.h"
+#include "plugin/mailbox/MessageListKeys.h"
 
 namespace corvane {
 

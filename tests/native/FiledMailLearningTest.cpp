@@ -208,6 +208,7 @@ TEST(MessageListKeys, KeysInListOrderOnceEachFromWellFormedLines) {
         {"short status, no key, no equals", "a=AAA\n=AAAAAAAAAAAAAAAA\nplain\nc=AAAAAAAAAAAAAAAA\n", {"c"}},
         {"status not Base64", "a=AAAAAAAAAAAAAAA*\n", {}},
         {"NUL in the line", std::string("a\0b=AAAAAAAAAAAAAAAA\n", 21), {}},
+        {"key naming a file elsewhere", "..\\x=AAAAAAAAAAAAAAAA\na/b=AAAAAAAAAAAAAAAA\nc:d=AAAAAAAAAAAAAAAA\n", {}},
         {"empty", "", {}},
     };
     for (const Case& c : cases)

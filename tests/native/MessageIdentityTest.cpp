@@ -7,6 +7,7 @@
 #include "plugin/common/Sha256.h"
 #include "plugin/mailbox/History.h"
 #include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/mailbox/MessageListKeys.h"
 
 using namespace corvane;
 
