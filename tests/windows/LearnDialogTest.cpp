@@ -37,17 +37,6 @@ std::string list(int n) {
 std::string mother(int n) { return mail("From: mother@family.example\r\nTo: me@home.example\r\n", n); }
 std::string pal(int n) { return mail("From: friend@pal.example\r\nTo: me@home.example\r\n", n); }
 
-// Kernel handles open in the process (Wine does not count them for GetProcessHandleCount).
-DWORD openHandles() {
-    DWORD count = 0;
-    for (uintptr_t value = 4; value < (1u << 18); value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++count;
-    }
-    return count;
-}
-
 DWORD threadCount() {
     DWORD count = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -239,7 +228,7 @@ TEST_F(LearnDialog, CancelOrCloseDuringLearningLeavesNoThreadOrHandle) {
     };
     learn(nullptr, false);  // the sheet's first opening loads what stays loaded
     for (const Case& c : cases) {
-        DWORD threads = threadCount(), handles = openHandles();
+        DWORD threads = threadCount(), handles = testing_support::openHandles();
         std::string counts;
         learn(nullptr, false, nullptr, [&](HWND progress) {
             Sleep(50);
@@ -249,7 +238,7 @@ TEST_F(LearnDialog, CancelOrCloseDuringLearningLeavesNoThreadOrHandle) {
         EXPECT_FALSE(seenCaption(robot.seen(), kLearnCaption)) << c.name;
         EXPECT_NE("", counts) << c.name;
         EXPECT_EQ(threads, threadCount()) << c.name;
-        EXPECT_EQ(handles, openHandles()) << c.name;
+        EXPECT_EQ(handles, testing_support::openHandles()) << c.name;
         EXPECT_EQ(Rows{kExistingRow}, fileRows()) << c.name;
         openFolder(kInbox);
         resetRun();

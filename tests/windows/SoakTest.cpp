@@ -24,18 +24,6 @@ struct Resources {
     SIZE_T heapBytes = 0;   // in blocks allocated from every heap of the process
 };
 
-// Handles open in the process, found by asking about every handle value in turn: Wine does not
-// count them for GetProcessHandleCount.
-DWORD openHandles() {
-    DWORD count = 0;
-    for (uintptr_t value = 4; value < (1u << 18); value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++count;
-    }
-    return count;
-}
-
 // Committed private memory of the process, from its address space.
 SIZE_T privateCommitted() {
     SIZE_T total = 0;
@@ -84,7 +72,7 @@ Resources measure() {
     Resources now;
     HANDLE process = GetCurrentProcess();
     DWORD reported = 0;
-    now.handles = GetProcessHandleCount(process, &reported) && reported ? reported : openHandles();
+    now.handles = GetProcessHandleCount(process, &reported) && reported ? reported : testing_support::openHandles();
     now.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
     now.userObjects = GetGuiResources(process, GR_USEROBJECTS);
     now.windows = threadWindows();

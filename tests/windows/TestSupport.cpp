@@ -12,6 +12,16 @@ std::string winPath(const std::string& unixPath) {
     return path;
 }
 
+DWORD openHandles() {
+    DWORD count = 0;
+    for (uintptr_t value = 4; value < (1u << 18); value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
+            ++count;
+    }
+    return count;
+}
+
 std::string builtModule(const char* name) {
     return winPath(std::string(CORVANE_BIN_DIR) + name);
 }

@@ -21,6 +21,10 @@ bool copyFileTo(const std::string& from, const std::string& to);
 // Runs a program and waits for it; returns its exit code, or -1 when it could not start.
 int runProgram(const std::string& commandLine, DWORD timeoutMs = 60000);
 
+// Handles open in the process, found by asking about every handle value in turn: Wine does not
+// count them for GetProcessHandleCount.
+DWORD openHandles();
+
 class PluginTest : public ::testing::Test {
 protected:
     void SetUp() override;
