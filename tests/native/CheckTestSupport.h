@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "MailboxBuilder.h"
@@ -16,7 +20,10 @@ namespace testmailbox {
 class MailboxTest : public testing::Test {
 protected:
     MailboxTest() : box(makeRoot()) {}
-    ~MailboxTest() override { std::filesystem::remove_all(dir_); }
+    ~MailboxTest() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
 
     std::string root() const { return box.root(); }
 
@@ -35,13 +42,13 @@ protected:
     }
 
 private:
+    // mkdtemp makes the name unique across the test processes that ctest runs in parallel;
+    // a name built from the object's address collided when two processes had the same layout.
     std::string makeRoot() {
-        static int counter = 0;
-        dir_ = (std::filesystem::temp_directory_path() /
-                ("corvane-check-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" + std::to_string(++counter)))
-                   .string();
-        std::filesystem::remove_all(dir_);
+        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-check-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed for " + pattern);
+        dir_ = pattern;
         return dir_;
     }
 
