@@ -553,6 +553,16 @@ Learning Learner::run() {
 
 }  // namespace
 
+UnseparatedReason unseparatedReason(const FolderLearning& folder, const Unseparated& why) {
+    if (why.existingRule > 0)
+        return UnseparatedReason::ExistingRuleFirst;
+    if (why.tooFew)
+        return UnseparatedReason::TooFew;
+    if (why.best.searchText[0] == '\0')
+        return folder.capped ? UnseparatedReason::CandidateLimit : UnseparatedReason::NoUsableHeader;
+    return why.clashFolder == -2 ? UnseparatedReason::UnderMinimum : UnseparatedReason::Clash;
+}
+
 Learning learnRules(const LearnInput& input, LearnMonitor* monitor) {
     return Learner(input, monitor).run();
 }

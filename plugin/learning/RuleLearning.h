@@ -88,6 +88,18 @@ struct FolderLearning {
     std::vector<Unseparated> unseparated;
 };
 
+// Why a message was left unseparated, decided once so that every report tells it the same way.
+enum class UnseparatedReason {
+    ExistingRuleFirst,  // an existing rule sends it elsewhere first
+    TooFew,             // every text it gives, fewer messages give than the minimum
+    UnderMinimum,       // its best clean rule takes fewer messages than the minimum
+    CandidateLimit,     // the folder stopped at kMostCandidatesPerFolder before one was found
+    NoUsableHeader,     // it gave no text to learn on
+    Clash,              // its best rule also takes mail of another folder or mail that stays
+};
+
+UnseparatedReason unseparatedReason(const FolderLearning& folder, const Unseparated& why);
+
 struct Learning {
     std::vector<SuggestedRule> rules;  // in the order they are to run, after the existing ones
     std::vector<FolderLearning> folders;

@@ -169,18 +169,25 @@ std::string folderLabel(const Gathered& gathered, int folder) {
 
 std::string reasonText(const Gathered& gathered, const FolderLearning& folder, const Unseparated& why) {
     const LearnInput& input = gathered.input;
-    if (why.existingRule > 0 && static_cast<size_t>(why.existingRule) <= input.existing.size())
+    switch (unseparatedReason(folder, why)) {
+    case UnseparatedReason::ExistingRuleFirst:
+        if (static_cast<size_t>(why.existingRule) > input.existing.size())
+            break;
         return printed("振り分け条件 %d が先に %s へ振り分けます", why.existingRule,
                        input.existing[static_cast<size_t>(why.existingRule - 1)].destFolder);
-    if (why.tooFew)
+    case UnseparatedReason::TooFew:
         return printed("ほかのフォルダのメールに一致しない候補が、どれも %d 通未満のメールにしかありません",
                        input.options.leastEvidence);
-    if (why.best.searchText[0] == '\0')
-        return folder.capped ? std::string("調べる候補が上限に達しました")
-                             : std::string("振り分けに使えるヘッダがありません");
-    if (why.clashFolder == -2)
+    case UnseparatedReason::UnderMinimum:
         return conditionText(why.best) + printed(" は %d 通しか振り分けません (条件は %d 通から)", why.evidence,
                                                  input.options.leastEvidence);
+    case UnseparatedReason::CandidateLimit:
+        return "調べる候補が上限に達しました";
+    case UnseparatedReason::NoUsableHeader:
+        return "振り分けに使えるヘッダがありません";
+    case UnseparatedReason::Clash:
+        break;
+    }
     return conditionText(why.best) + " は" + folderLabel(gathered, why.clashFolder) +
            printed("の %d 通にも一致します", why.clashCount);
 }

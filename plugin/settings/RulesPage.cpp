@@ -70,17 +70,27 @@ void newRule(HWND page) {
     selectRow(state->listView, state->ruleCount - 1);
 }
 
-void editSelectedRule(HWND page) {
+// The page's state when a rule's row is selected, with that row; null otherwise.
+SettingsSheetState* stateWithSelectedRule(HWND page, int& row) {
     SettingsSheetState* state = findStateOfPage(page);
-    if (!state || !state->validRule(selectedRow(state->listView)))
+    if (!state)
+        return nullptr;
+    row = selectedRow(state->listView);
+    return state->validRule(row) ? state : nullptr;
+}
+
+void editSelectedRule(HWND page) {
+    int row = NoRow;
+    SettingsSheetState* state = stateWithSelectedRule(page, row);
+    if (!state)
         return;
     RuleDialogData data;
     data.editMode = true;
-    data.rule = state->rules[static_cast<size_t>(selectedRow(state->listView))];
+    data.rule = state->rules[static_cast<size_t>(row)];
     if (ShowRuleDialog(page, data) != IDOK)
         return;
-    int row = selectedRow(state->listView);
-    if (!state->validRule(row))
+    // The modal dialog pumps messages, so the selection is read again.
+    if (stateWithSelectedRule(page, row) != state)
         return;
     state->rules[static_cast<size_t>(row)] = data.rule;
     setRuleRow(state->listView, row, &data.rule);
@@ -88,11 +98,9 @@ void editSelectedRule(HWND page) {
 }
 
 void deleteSelectedRule(HWND page) {
-    SettingsSheetState* state = findStateOfPage(page);
+    int row = NoRow;
+    SettingsSheetState* state = stateWithSelectedRule(page, row);
     if (!state)
-        return;
-    int row = selectedRow(state->listView);
-    if (!state->validRule(row))
         return;
     state->removeRule(row);
     ListView_DeleteItem(state->listView, row);
@@ -101,11 +109,9 @@ void deleteSelectedRule(HWND page) {
 }
 
 void moveSelectedRule(HWND page, int direction) {
-    SettingsSheetState* state = findStateOfPage(page);
+    int row = NoRow;
+    SettingsSheetState* state = stateWithSelectedRule(page, row);
     if (!state)
-        return;
-    int row = selectedRow(state->listView);
-    if (!state->validRule(row))
         return;
     int first = direction < 0 ? row - 1 : row;
     if (first < 0 || first >= state->ruleCount - 1)

@@ -87,20 +87,24 @@ std::string folderName(const SuggestResult& result, int folder) {
 }
 
 std::string reasonText(const SuggestResult& result, const FolderLearning& folder, const Unseparated& unseparated) {
-    if (unseparated.existingRule)
+    const LearnOptions& options = result.input.options;
+    switch (unseparatedReason(folder, unseparated)) {
+    case UnseparatedReason::ExistingRuleFirst:
         return formatText("既存の規則%d が先に %s へ振り分けます", unseparated.existingRule,
                           result.rules.load.rules[static_cast<size_t>(unseparated.existingRule - 1)].rule.destFolder);
-    if (unseparated.tooFew)
+    case UnseparatedReason::TooFew:
         return formatText("このメールのどの候補も、ほかのフォルダのメールに一致しないものは %d 通未満のメールにしかありません",
-                          result.input.options.leastEvidence);
-    if (unseparated.best.searchText[0] != '\0' && unseparated.clashFolder == -2)
-        return ruleCondition(unseparated.best) +
-               formatText(" は %d 通しか振り分けません (規則は最低 %d 通から)", unseparated.evidence,
-                          result.input.options.leastEvidence);
-    if (unseparated.best.searchText[0] == '\0' && folder.capped)
+                          options.leastEvidence);
+    case UnseparatedReason::UnderMinimum:
+        return ruleCondition(unseparated.best) + formatText(" は %d 通しか振り分けません (規則は最低 %d 通から)",
+                                                            unseparated.evidence, options.leastEvidence);
+    case UnseparatedReason::CandidateLimit:
         return formatText("調べる規則の候補が上限 (%d 件) に達しました", static_cast<int>(kMostCandidatesPerFolder));
-    if (unseparated.best.searchText[0] == '\0')
+    case UnseparatedReason::NoUsableHeader:
         return "振り分けに使えるヘッダがありません";
+    case UnseparatedReason::Clash:
+        break;
+    }
     return ruleCondition(unseparated.best) + formatText(" は%sの %d 通にも一致します",
                                                         folderName(result, unseparated.clashFolder).c_str(),
                                                         unseparated.clashCount);
