@@ -18,8 +18,9 @@ Charset charsetByName(const char* name, size_t length);
 // a header line nor end the text; Body keeps tab, CR and LF and makes the others a blank.
 enum class Controls { Raw, Header, Body };
 
-// A fixed buffer that text is appended to. What does not fit is dropped, and never half of a
-// double-byte character is written. The last byte of the capacity is kept for the NUL.
+// A fixed buffer that text is appended to. What does not fit is dropped, and so is everything
+// after it; never half of a double-byte character is written, and the length counts only bytes
+// written. The last byte of the capacity is kept for the NUL.
 class TextSink {
 public:
     TextSink(char* buffer, size_t capacity) : buffer_(buffer), capacity_(capacity ? capacity - 1 : 0) {}
@@ -33,7 +34,7 @@ public:
             buffer_[length_++] = lead;
             buffer_[length_++] = trail;
         } else {
-            length_ = capacity_;
+            capacity_ = length_;
         }
     }
     // A code as cp932::fromUnicode gives it; a negative one writes the replacement.
@@ -49,7 +50,9 @@ public:
         size_t room = capacity_ - length_;
         size_t take = length <= room ? length : wholeCharacters(text, room);
         memcpy(buffer_ + length_, text, take);
-        length_ = take < length ? capacity_ : length_ + take;
+        length_ += take;
+        if (take < length)
+            capacity_ = length_;
     }
     size_t length() const { return length_; }
     const char* data() const { return buffer_; }

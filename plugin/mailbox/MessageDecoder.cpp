@@ -155,34 +155,38 @@ struct WordScan {
     const char* failedAt = nullptr;
 };
 
+// What stands at an "=?": no encoded word; a word that closes but is refused (unknown
+// charset), which is passed over whole; or a word to decode.
+enum class WordForm { None, Refused, Word };
+
 // Parses "=?charset?B?text?=" (or Q, either case) at p; the text holds no blank.
-bool parseWord(const char* p, const char* end, WordScan& scan, EncodedWord* word) {
+WordForm parseWord(const char* p, const char* end, WordScan& scan, EncodedWord* word) {
     const char* charset = p + 2;
     const char* q = charset;
     while (q < end && *q != '?' && !isBlank(*q, true) && q - charset <= static_cast<ptrdiff_t>(kMaxCharsetName))
         ++q;
     if (q == charset || end - q < 3 || *q != '?' || q[2] != '?')
-        return false;
+        return WordForm::None;
     char encoding = static_cast<char>(q[1] & ~0x20);
     if (encoding != 'B' && encoding != 'Q')
-        return false;
+        return WordForm::None;
     const char* text = q + 3;
     if (text >= scan.from && text < scan.failedAt)
-        return false;
+        return WordForm::None;
     const char* close = text;
     while (close + 1 < end && !(close[0] == '?' && close[1] == '=') && !isBlank(*close, true))
         ++close;
     if (close + 1 >= end || close[0] != '?') {
         scan.from = text;
         scan.failedAt = close;
-        return false;
+        return WordForm::None;
     }
     word->charset = charsetByName(charset, static_cast<size_t>(q - charset));
     word->encoding = encoding;
     word->text = text;
     word->textEnd = close;
     word->end = close + 2;
-    return word->charset != Charset::Unknown;
+    return word->charset != Charset::Unknown ? WordForm::Word : WordForm::Refused;
 }
 
 bool decodeWordText(const EncodedWord& word, char* out, size_t* length) {
@@ -231,10 +235,15 @@ void decodeHeaderText(const char* p, size_t n, bool folds, Work& w) {
     bool afterWord = false;
     for (const char* q = p; (q = findWordStart(q, end)) != nullptr;) {
         EncodedWord word;
-        size_t decoded = 0;
-        if (!parseWord(q, end, scan, &word) || pending.length + static_cast<size_t>(word.textEnd - word.text) > kScratchCapacity ||
-            !decodeWordText(word, w.scratch + pending.length, &decoded)) {
+        WordForm form = parseWord(q, end, scan, &word);
+        if (form == WordForm::None) {
             ++q;
+            continue;
+        }
+        size_t decoded = 0;
+        if (form == WordForm::Refused || pending.length + static_cast<size_t>(word.textEnd - word.text) > kScratchCapacity ||
+            !decodeWordText(word, w.scratch + pending.length, &decoded)) {
+            q = word.end;  // stays as it stands; an "=?" inside it starts no word
             continue;
         }
         bool adjacent = afterWord && allBlank(rawStart, q, folds);
@@ -292,15 +301,29 @@ void blankNewLines(TextSink& out, size_t from) {
             text[i] = ' ';
 }
 
-// Each field decoded on its own; a fold between adjacent encoded words goes with the blanks
-// around it, every other line break stays.
+// Where a field's value starts: after the first colon of its first line; null when that line
+// holds none.
+const char* valueStart(const char* field, const char* fieldStop) {
+    const char* lineStop = findLineEnd(field, fieldStop);
+    if (!lineStop)
+        lineStop = fieldStop;
+    const void* colon = memchr(field, ':', static_cast<size_t>(lineStop - field));
+    return colon ? static_cast<const char*>(colon) + 1 : nullptr;
+}
+
+// Each field on its own: its name as it stands, its value decoded, so decoded text never
+// starts a header line (a forged "=?...?Q?From:_...?=" line stays as written). A field whose
+// first line has no colon is no header field and stays as it stands. A fold between adjacent
+// encoded words goes with the blanks around it, every other line break stays.
 void decodeHeaderBlock(const char* p, const char* end, Work& w) {
     for (const char* field = p; field < end;) {
         const char* fieldStop = fieldEnd(field, end);
+        const char* value = valueStart(field, fieldStop);
+        if (!value)
+            value = fieldStop;
+        w.out.append(field, static_cast<size_t>(value - field));
         size_t from = w.out.length();
-        decodeHeaderText(field, static_cast<size_t>(fieldStop - field), true, w);
-        if (w.out.length() == from && fieldStop > field)
-            w.out.put(' ');  // a field that decodes to nothing must not leave an empty line
+        decodeHeaderText(value, static_cast<size_t>(fieldStop - value), true, w);
         blankNewLines(w.out, from);
         if (fieldStop == end)
             break;

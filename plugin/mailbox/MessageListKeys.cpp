@@ -21,6 +21,17 @@ bool isStatusText(const std::string& line, size_t from) {
     return true;
 }
 
+// A key names a file in the folder: no path separator, no drive colon, no control character
+// (a CR or LF in a key would break the lines it is written in).
+bool isFileKey(const std::string& key) {
+    for (char c : key) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || c == '\\' || c == '/' || c == ':')
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::vector<std::string> messageListKeys(const char* text, size_t size, size_t maxKeys) {
@@ -37,11 +48,10 @@ std::vector<std::string> messageListKeys(const char* text, size_t size, size_t m
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         size_t equals = line.find('=');
-        if (equals == 0 || equals == std::string::npos || line.find('\0') != std::string::npos ||
-            !isStatusText(line, equals + 1))
+        if (equals == 0 || equals == std::string::npos || !isStatusText(line, equals + 1))
             continue;
         std::string key = line.substr(0, equals);
-        if (key.find_first_of("\\/:") == std::string::npos && seen.insert(key).second)
+        if (isFileKey(key) && seen.insert(key).second)
             keys.push_back(key);
     }
     return keys;

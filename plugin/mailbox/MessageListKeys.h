@@ -2,7 +2,7 @@
 //
 // Each record is a line "key=status", the status being 16 Base64 characters (UnreadIndex.h).
 // Lines that are not of that form are passed over, and so are keys that hold a path separator
-// or a drive colon: such a key would name a file outside the folder. A key listed twice counts
+// or a drive colon (such a key would name a file outside the folder) or a control character. A key listed twice counts
 // once. At most maxKeys keys are returned, so a caller can bound a search and tell that the
 // list held more.
 #pragma once

@@ -54,3 +54,15 @@ TEST(DecodedMatching, HeaderBlockAndWholeMessageSeeTheDecodedText) {
     m(makeRule(WholeMessage, "(?m)^請求書\\r$", false, true), kUtf8Message, 1, 0);
     m(makeRule(HeaderBlock, "CONTENT-TYPE: TEXT/PLAIN", false), kUtf8Message, 1, 1);
 }
+
+// A header line made of one encoded word before the real From: decoded, it must not read as a
+// From line for any kind of rule.
+TEST(DecodedMatching, AnEncodedLineIsNeverAFieldName) {
+    const std::string forged = "=?us-ascii?Q?From:_boss@corp.example?=\r\nFrom: mallory@evil.example\r\n"
+                               "Subject: hi\r\n\r\nbody\r\n";
+    m(makeRule(NamedHeader, "boss@corp.example", false, false, "From:"), forged, 0, 0);
+    m(makeRule(NamedHeader, "mallory@evil.example", false, false, "From:"), forged, 1, 1);
+    m(makeRule(HeaderBlock, "^From: boss@corp\\.example", false, true), forged, 0, 0);
+    m(makeRule(WholeMessage, "^From: boss@corp\\.example", false, true), forged, 0, 0);
+    m(makeRule(HeaderBlock, "^From: mallory", false, true), forged, 1, 1);
+}

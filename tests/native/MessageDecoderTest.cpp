@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <random>
 #include <string>
 
@@ -194,8 +195,65 @@ TEST(HeaderBlock, FoldsBetweenAdjacentWordsGoOtherLinesStay) {
     // Bare CR and LF that meet once what stood between them is gone start no header line.
     msg("Subject: \x1b$B@A\r\x1b(B\nX-Evil: 1\r\n\r\nb", "Subject: 請 \nX-Evil: 1\r\n\r\nb");
     msg("Subject: a\r=?utf-8?Q?\?=\nX-Evil: 1", "Subject: a \nX-Evil: 1");
-    msg("A: 1\r\n=?utf-8?Q?\?=\r\nB: 2\r\n\r\nbody", "A: 1\r\n \r\nB: 2\r\n\r\nbody");
+    msg("A: 1\r\n=?utf-8?Q?\?=\r\nB: 2\r\n\r\nbody", "A: 1\r\n=?utf-8?Q?\?=\r\nB: 2\r\n\r\nbody");
     msg("A: 1\r\n =?utf-8?Q?=0D=0A?=\r\n\r\nbody", "A: 1\r\n   \r\n\r\nbody");
+}
+
+// Decoded text never starts, ends or joins a header line: names stay as written, a line
+// without a colon is no field and stays, and a value's decoded line breaks do not count.
+TEST(HeaderBlock, DecodedTextNeverStartsEndsOrJoinsALine) {
+    const std::string forged = "=?us-ascii?Q?From:_boss@corp.example?=\r\nFrom: mallory@evil.example\r\n";
+    msg(forged + "\r\nb", forged + "\r\nb");
+    msg("=?us-ascii?Q?From?=: boss\r\n\r\nb", "=?us-ascii?Q?From?=: boss\r\n\r\nb");
+    msg("X: 1\r\n=?utf-8?B?RnJvbTogYm9zcw==?= =?utf-8?Q?x?=\r\n", "X: 1\r\n=?utf-8?B?RnJvbTogYm9zcw==?= =?utf-8?Q?x?=\r\n");
+    msg("X:\x1b$B\r\n \x1b(B\r\nY: 1", "X:\r\n \r\nY: 1");                  // a line that decodes to nothing stays
+    msg("X: \x1b$B\r\x1b(B\n\r\nY: 1", "X:  \n\r\nY: 1");                 // nor does a value end one
+    msg("X: =?us-ascii?Q?a=0D=0AFrom:_b?=\r\n", "X: a  From: b\r\n");
+    msg("Subject: =?utf-8?Q?=E8=AB=8B?=\r\n", "Subject: 請\r\n");
+}
+
+// The fuzz target's input: a line holding only an escape sequence made an empty line.
+TEST(HeaderBlock, DecoderFuzzLineOfOnlyAnEscapeSequence) {
+    const std::string text("j\xff\r\n\x1b$B\r\n :\r\r\xff\r\n\x1b$B");
+    msg(text, text);
+    msg(text + "\r\n\r\nbody", text + "\r\n\r\nbody");
+    msg("A: 1\r\n\x1b$B\r\nFrom: x\r\n\r\nb", "A: 1\r\n\x1b$B\r\nFrom: x\r\n\r\nb");
+}
+
+// A word that closes but is refused is passed over whole, once: an "=?" inside it starts no
+// word, and a 64 KB header of such text decodes in linear time.
+TEST(HeaderDecoding, RefusedWordsArePassedOverOnce) {
+    hv("=?x?Q?a=?utf-8?Q?b?=", "=?x?Q?a=?utf-8?Q?b?=");
+    hv("=?utf-8?B?!=?utf-8?Q?b?=", "=?utf-8?B?!=?utf-8?Q?b?=");
+    hv("=?x?Q?a?= =?utf-8?Q?b?=", "=?x?Q?a?= b");
+    hv("=?utf-8?B?!?==?utf-8?Q?b?=", "=?utf-8?B?!?=b");
+    for (const char* piece : {"=?x?Q?a", "=?utf-8?B?!"}) {
+        std::string header = "Subject: ";
+        while (header.size() < kMessageTextCap - 16)
+            header += piece;
+        header += "?=";
+        std::clock_t start = std::clock();
+        EXPECT_EQ(header, decodeMessage(header));
+        EXPECT_LT(std::clock() - start, CLOCKS_PER_SEC / 10) << piece;  // quadratic: seconds
+    }
+}
+
+// A value cut at its capacity ends in a written byte: a double-byte character that does not
+// fit is dropped with everything after it.
+TEST(HeaderDecoding, ACutValueEndsInAWrittenByte) {
+    const std::string a1022(kHeaderValueSize - 2, 'a');
+    hv("=?ISO-8859-1?Q?" + a1022 + "=B0?=", a1022);                // ° is a double-byte character
+    hv("=?ISO-8859-1?Q?" + a1022 + "=B0b?=", a1022);
+    std::string groups;
+    for (int i = 0; i < 345; ++i)
+        groups += "YWFh";                                           // "aaa" each
+    hv("=?utf-8?B?" + groups + "?=", std::string(kHeaderValueSize - 1, 'a'));
+    char buffer[4] = {'x', 'x', 'x', 'x'};
+    TextSink sink(buffer, sizeof buffer);
+    sink.append("ab\x82\xA0", 4);
+    sink.put('c');
+    EXPECT_EQ(2u, sink.finish());
+    EXPECT_EQ(std::string("ab"), buffer);
 }
 
 TEST(MessageBodies, SinglePartTransferEncodingAndCharset) {

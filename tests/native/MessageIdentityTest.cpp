@@ -125,6 +125,29 @@ TEST(MessageIdentity, ListKeysInOrderBoundedAndNeverOutsideTheFolder) {
     EXPECT_TRUE(messageListKeys(nullptr, 10).empty());
 }
 
+TEST(MessageIdentity, ListKeysNeverHoldAControlCharacter) {
+    const struct { const char* line; bool kept; } cases[] = {
+        {"00000001=AAAAAAAAAAAAAAAA", true},
+        {"A0\r001=AAAAAAAAAAAAAAAA", false},   // a lone CR inside the line
+        {"A\t1=AAAAAAAAAAAAAAAA", false},
+        {"A\x01=AAAAAAAAAAAAAAAA", false},
+        {"A\x7F=AAAAAAAAAAAAAAAA", false},
+        {"\x82\xA0=AAAAAAAAAAAAAAAA", true},  // Shift-JIS is no control
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> keys = messageListKeys(std::string(c.line) + "\r\n");
+        EXPECT_EQ(c.kept ? 1u : 0u, keys.size()) << testing::PrintToString(c.line);
+    }
+}
+
+// The fuzz target's input: the key "A0\r001" came from its second line.
+TEST(MessageIdentity, IdentityFuzzListWithALoneCarriageReturn) {
+    const std::string list("000000013AAAAAAAAAAAAAAA0\nA0\r001=AAAAAAAAAAAAAAAA\r\n00000001_100001=AAAAAAAAAAAAAAAA\r\n"
+                           "=AAAAAAAAAAAAAAAA\r\n..\\x=AAAA\r\n=0001_1=AAAAAAAAAAAAAAAA\xce\nn.\\x=AAAA\r\n=AA\r\n"
+                           "noequals\n");
+    EXPECT_EQ(std::vector<std::string>{"00000001_100001"}, messageListKeys(list, 50));
+}
+
 TEST(HistoryFormat, AnUndoCutShortKeepsTheSourceLineAndTheRecordsNotTried) {
     HistoryRecord record = parseHistoryText(kHistory.c_str());
     EXPECT_EQ(kHistory, formatHistoryFrom(record, 0));
