@@ -1,5 +1,6 @@
-// Decoding a typical Japanese message: encoded From and Subject, a Base64 UTF-8 body of about
-// 6 KB in all.
+// Decoding a typical Japanese message (encoded From and Subject, a Base64 UTF-8 body of about
+// 6 KB in all) and hostile ones: a 64 KB Subject of encoded words that close only at its end
+// and are refused (unknown charset, bad Base64), each at most 2 ms.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -44,5 +45,24 @@ void BM_DecodeTypicalMessage(benchmark::State& state) {
     state.counters["decoded"] = static_cast<double>(length);
 }
 BENCHMARK(BM_DecodeTypicalMessage)->Unit(benchmark::kMicrosecond);
+
+// A Subject of the piece repeated to the 64 KB a run reads, closed by "?=".
+std::string hostileSubject(const char* piece) {
+    std::string text = "From: a@example.jp\r\nSubject: ";
+    while (text.size() < kMessageTextCap - 32)
+        text += piece;
+    return text + "?=\r\n\r\nbody\r\n";
+}
+
+void BM_DecodeHostileSubject(benchmark::State& state, const char* piece) {
+    std::string message = hostileSubject(piece);
+    MessageDecoder decoder;
+    size_t length = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(decoder.decodeMessage(message.c_str(), &length));
+    state.counters["bytes"] = static_cast<double>(message.size());
+}
+BENCHMARK_CAPTURE(BM_DecodeHostileSubject, UnknownCharset, "=?x?Q?a")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_DecodeHostileSubject, BadBase64, "=?utf-8?B?!")->Unit(benchmark::kMicrosecond);
 
 }  // namespace
