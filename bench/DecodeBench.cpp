@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plugin/mailbox/MessageDecoder.h"
+#include "plugin/text/MessageDecoder.h"
 
 using namespace corvane;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/text/HeaderExtraction.h"
 
 using namespace corvane;
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/mailbox/Cp932.h"
-#include "plugin/mailbox/MessageDecoder.h"
+#include "plugin/text/Cp932.h"
+#include "plugin/text/MessageDecoder.h"
 
 using namespace corvane;
 

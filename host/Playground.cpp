@@ -7,7 +7,7 @@
 
 #include "host/Mailbox.h"
 #include "host/StandInHost.h"
-#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/text/HeaderExtraction.h"
 #include "tools/check/Checker.h"
 #include "tools/sample/SampleMailbox.h"
 

@@ -13,6 +13,7 @@ import sys
 LAYERS = [
     ['resources', 'common'],
     ['hostapi'],
+    ['text'],
     ['mailbox'],
     ['rules'],
     ['learning'],

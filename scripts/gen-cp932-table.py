@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes plugin/mailbox/Cp932Table.inc (declared in Cp932.h): code page 932's double-byte codes and the Unicode
+"""Writes plugin/text/Cp932Table.inc (declared in Cp932.h): code page 932's double-byte codes and the Unicode
 character each one stands for, taken from Python's cp932 codec (which follows the code page's
 published table, user-defined area U+E000-U+E757 included). Only decoding is tabled; the
 reverse direction is built from it at run time (Cp932.cpp), with the code page's own choice
@@ -43,7 +43,7 @@ def main():
             out.append("        " + ", ".join(f"0x{v:04X}" for v in row[i:i + 12]) + ",")
         out.append("    },")
     out.append("};")
-    path = os.path.join(os.path.dirname(__file__), "..", "plugin", "mailbox", "Cp932Table.inc")
+    path = os.path.join(os.path.dirname(__file__), "..", "plugin", "text", "Cp932Table.inc")
     with open(path, "w", encoding="ascii", newline="\n") as f:
         f.write("\n".join(out) + "\n")
 

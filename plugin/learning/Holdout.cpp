@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/text/HeaderExtraction.h"
 
 namespace corvane {
 

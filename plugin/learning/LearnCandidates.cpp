@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/rules/DistributeRule.h"
+#include "plugin/text/HeaderExtraction.h"
 
 namespace corvane {
 

@@ -8,9 +8,9 @@
 #include <unordered_map>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
+#include "plugin/text/HeaderExtraction.h"
 
 namespace corvane {
 

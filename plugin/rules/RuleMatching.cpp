@@ -6,8 +6,8 @@
 #include <oniguruma.h>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/rules/RegexLibrary.h"
+#include "plugin/text/HeaderExtraction.h"
 
 namespace corvane {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/mailbox/MessageDecoder.h"
 #include "plugin/rules/DistributeRule.h"
+#include "plugin/text/MessageDecoder.h"
 
 namespace corvane {
 

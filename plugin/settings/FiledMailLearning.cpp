@@ -5,8 +5,8 @@
 #include <set>
 
 #include "plugin/learning/Holdout.h"
-#include "plugin/mailbox/MessageDecoder.h"
 #include "plugin/rules/RuleMatching.h"
+#include "plugin/text/MessageDecoder.h"
 
 namespace corvane {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/text/HeaderExtraction.h"
 #include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
 #include "tools/check/CheckCommand.h"

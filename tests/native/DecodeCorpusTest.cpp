@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/mailbox/HeaderExtraction.h"
-#include "plugin/mailbox/MessageDecoder.h"
+#include "plugin/text/HeaderExtraction.h"
+#include "plugin/text/MessageDecoder.h"
 
 using namespace corvane;
 namespace fs = std::filesystem;

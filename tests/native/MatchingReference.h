@@ -14,8 +14,8 @@
 #include <string>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/rules/DistributeRule.h"
+#include "plugin/text/HeaderExtraction.h"
 
 namespace corvane {
 namespace reference {

@@ -4,9 +4,9 @@
 #include <random>
 #include <string>
 
-#include "plugin/mailbox/CharsetConversion.h"
-#include "plugin/mailbox/Cp932.h"
-#include "plugin/mailbox/MessageDecoder.h"
+#include "plugin/text/CharsetConversion.h"
+#include "plugin/text/Cp932.h"
+#include "plugin/text/MessageDecoder.h"
 
 using namespace corvane;
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/rules/RuleMatching.h"
+#include "plugin/text/HeaderExtraction.h"
 
 using namespace corvane;
 using namespace corvane::reference;

@@ -29,6 +29,8 @@ CASES = [
                                        'plugin/entry/Entry.h': ''}, 'up: rules may use only'),
     ('upward include in a .hpp', {'plugin/common/Fast.hpp': '#include "plugin/rules/Rule.h"\n'}, 'up: common'),
     ('upward include in an .inl', {'plugin/common/Fast.inl': '#include "plugin/rules/Rule.h"\n'}, 'up: common'),
+    ('text decoding uses the mailbox', {'plugin/text/Decode.h': '#include "plugin/mailbox/Box.h"\n',
+                                        'plugin/mailbox/Box.h': '#pragma once\n'}, 'up: text may use only'),
     ('sideways include', {'plugin/resources/Res.h': '#include "plugin/common/Text.h"\n'}, 'sideways'),
     ('file directly under plugin/', {'plugin/Stray.h': '#pragma once\n'}, 'directly under plugin/'),
     ('folder with no layer', {'plugin/misc/Misc.h': '#pragma once\n'}, 'a folder with no layer'),

@@ -6,7 +6,7 @@
 
 #include "SortingFixture.h"
 #include "TestPaths.h"
-#include "plugin/mailbox/Cp932.h"
+#include "plugin/text/Cp932.h"
 #include "tools/check/Checker.h"
 #include "tools/check/ProfileFile.h"
 

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/mailbox/UnreadIndex.h"
+#include "plugin/text/HeaderExtraction.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"
 #include "tools/check/Lint.h"

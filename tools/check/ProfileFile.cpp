@@ -1,7 +1,7 @@
 #include "tools/check/ProfileFile.h"
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/Cp932.h"
+#include "plugin/text/Cp932.h"
 
 namespace corvane {
 

@@ -5,8 +5,8 @@
 #include <oniguruma.h>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/HeaderExtraction.h"
 #include "plugin/rules/RuleText.h"
+#include "plugin/text/HeaderExtraction.h"
 
 namespace corvane {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/MessageDecoder.h"
+#include "plugin/text/MessageDecoder.h"
 
 namespace corvane {
 

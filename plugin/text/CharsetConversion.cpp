@@ -1,9 +1,9 @@
-#include "plugin/mailbox/CharsetConversion.h"
+#include "plugin/text/CharsetConversion.h"
 
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/Cp932.h"
+#include "plugin/text/Cp932.h"
 
 namespace corvane {
 

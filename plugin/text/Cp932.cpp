@@ -1,4 +1,4 @@
-#include "plugin/mailbox/Cp932.h"
+#include "plugin/text/Cp932.h"
 
 #include <cstdint>
 #include <memory>
@@ -9,7 +9,7 @@ namespace corvane {
 namespace cp932 {
 
 namespace detail {
-#include "plugin/mailbox/Cp932Table.inc"
+#include "plugin/text/Cp932Table.inc"
 }  // namespace detail
 
 namespace {

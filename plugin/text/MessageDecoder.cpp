@@ -1,9 +1,9 @@
-#include "plugin/mailbox/MessageDecoder.h"
+#include "plugin/text/MessageDecoder.h"
 
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/mailbox/CharsetConversion.h"
+#include "plugin/text/CharsetConversion.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/text/HeaderExtraction.h"
 
 #include <cstring>
 

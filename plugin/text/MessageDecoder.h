@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "plugin/mailbox/HeaderExtraction.h"
+#include "plugin/text/HeaderExtraction.h"
 
 namespace corvane {
 
