@@ -30,10 +30,12 @@ public:
     MessageDecoder(const MessageDecoder&) = delete;
     MessageDecoder& operator=(const MessageDecoder&) = delete;
 
-    // The decoded message, NUL-terminated, valid until the next call: the decoded header
-    // block; then, when the text has an empty line, the empty line and the text of the body's
-    // text parts, one after the other with a line break between them. A multipart body
-    // without its boundary is taken as one text without charset. *length gets its length.
+    // The decoded message, NUL-terminated, valid until the next call: the header block with
+    // its field values decoded (field names, and lines that are no field, stay as they stand,
+    // so decoding never starts, ends or joins a header line); then, when the text has an
+    // empty line, the empty line and the text of the body's text parts, one after the other
+    // with a line break between them. A multipart body without its boundary is taken as one
+    // text without charset. *length gets its length.
     const char* decodeMessage(const char* text, size_t* length);
 
     // Decodes an unfolded header value (as extractHeaderValue gives it) into value, at most
