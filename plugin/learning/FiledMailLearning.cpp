@@ -1,12 +1,11 @@
-#include "plugin/settings/FiledMailLearning.h"
+#include "plugin/learning/FiledMailLearning.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <set>
 
 #include "plugin/learning/Holdout.h"
-#include "plugin/mailbox/MessageDecoder.h"
-#include "plugin/rules/RuleMatching.h"
+#include "plugin/rules/MessageVerdict.h"
 
 namespace corvane {
 
@@ -20,29 +19,6 @@ std::string printed(const char* format, ...) {
     va_end(args);
     return text;
 }
-
-std::string percent(int part, int whole) {
-    return whole ? printed("%.1f%%", 100.0 * part / whole) : std::string("-");
-}
-
-// A rule list compiled and prepared for matching, released with it.
-class MatchingRules {
-public:
-    explicit MatchingRules(RuleList rules) : rules_(std::move(rules)) {
-        compileRules(rules_);
-        prepared_ = prepareRules(rules_);
-    }
-    MatchingRules(const MatchingRules&) = delete;
-    MatchingRules& operator=(const MatchingRules&) = delete;
-    ~MatchingRules() { releaseRules(rules_); }
-    int first(const std::string& text) const {
-        return rules_.empty() ? -1 : findMatchingRule(prepared_, text.c_str());
-    }
-
-private:
-    RuleList rules_;
-    PreparedRules prepared_;
-};
 
 struct Gathered {
     LearnInput input;
@@ -74,6 +50,7 @@ std::vector<const FolderEntry*> foldersToRead(const FiledMailSettings& settings,
 Gathered gather(const FiledMailSettings& settings, FiledMailReader& reader, FiledMailMonitor* monitor) {
     Gathered out;
     out.input.existing = settings.rules;
+    out.input.options.decodeMime = settings.decodeMime;
     const FolderEntry* inbox = nullptr;
     std::vector<const FolderEntry*> folders = foldersToRead(settings, reader, inbox);
     size_t count = folders.size() + (inbox ? 1 : 0);
@@ -97,19 +74,6 @@ Gathered gather(const FiledMailSettings& settings, FiledMailReader& reader, File
     return out;
 }
 
-// With the option decodeMime the rules see decoded text: learning and its checks work on it.
-bool decodeMessages(LearnInput& input, FiledMailMonitor* monitor) {
-    MessageDecoder decoder;
-    for (size_t m = 0; m < input.messages.size(); ++m) {
-        if (!proceedWith(monitor, LearnStage::Preparing, m, input.messages.size()))
-            return false;
-        size_t length = 0;
-        const char* decoded = decoder.decodeMessage(input.messages[m].text.c_str(), &length);
-        input.messages[m].text.assign(decoded, length);
-    }
-    return true;
-}
-
 std::string holdoutLine(const LearnInput& input, FiledMailMonitor* monitor, bool& cancelled) {
     HoldoutSplit split = splitNewest(input);
     if (split.heldOut.empty())
@@ -119,41 +83,30 @@ std::string holdoutLine(const LearnInput& input, FiledMailMonitor* monitor, bool
     RuleList learntRules;
     for (const SuggestedRule& rule : learnt.rules)
         learntRules.push_back(rule.rule);
-    MatchingRules existing(input.existing), learntMatching(learntRules);
-    int heldOut = 0, moved = 0, correct = 0;
-    for (size_t m : split.heldOut) {
-        const LearnMessage& message = input.messages[m];
-        if (existing.first(message.text) >= 0)
-            continue;  // a working rule decides it, whatever was learnt
-        heldOut += message.folder >= 0;
-        int winner = learntMatching.first(message.text);
-        if (winner < 0)
-            continue;
-        ++moved;
-        correct += learnt.rules[static_cast<size_t>(winner)].folder == message.folder;
-    }
+    HoldoutFigures figures = measureHoldout(input, split, learnt, learntRules);
     return printed("新しいメールでの検証: 各フォルダの新しい 1/%d を除いた %d 通から作った条件は、"
                    "適合率 %s (移動 %d 通中 正しいフォルダへ %d 通)、再現率 %s (%d 通中 %d 通)",
-                   static_cast<int>(kHoldoutDivisor), static_cast<int>(split.learnt.messages.size()),
-                   percent(correct, moved).c_str(), moved, correct, percent(correct, heldOut).c_str(), heldOut,
-                   correct);
+                   static_cast<int>(kHoldoutDivisor), figures.learnt, percentText(figures.correct, figures.moved).c_str(),
+                   figures.moved, figures.correct, percentText(figures.correct, figures.heldOut).c_str(),
+                   figures.heldOut, figures.correct);
 }
 
 std::vector<Proposal> countProposals(const Gathered& gathered, const Learning& learning) {
     const LearnInput& input = gathered.input;
-    MatchingRules existing(input.existing);
+    VerdictOptions options{true, input.options.decodeMime};
+    MessageJudge existing(input.existing, options);
     std::vector<const LearnMessage*> undecided;
     for (const LearnMessage& message : input.messages)
-        if (existing.first(message.text) < 0)
+        if (existing.firstMatch(message.text.c_str()) < 0)
             undecided.push_back(&message);
     std::vector<Proposal> out;
     for (const SuggestedRule& suggested : learning.rules) {
         Proposal proposal;
         proposal.rule = suggested.rule;
         proposal.folderTitle = gathered.titles[static_cast<size_t>(suggested.folder)];
-        MatchingRules alone(RuleList{suggested.rule});
+        MessageJudge alone(RuleList{suggested.rule}, options);
         for (const LearnMessage* message : undecided) {
-            if (alone.first(message->text) != 0)
+            if (alone.firstMatch(message->text.c_str()) != 0)
                 continue;
             ++(message->folder == suggested.folder ? proposal.takes : proposal.takesOther);
         }
@@ -162,45 +115,17 @@ std::vector<Proposal> countProposals(const Gathered& gathered, const Learning& l
     return out;
 }
 
-std::string folderLabel(const Gathered& gathered, int folder) {
-    return folder < 0 ? std::string("郵便受けに残したメール")
-                      : "「" + gathered.titles[static_cast<size_t>(folder)] + "」";
-}
-
-std::string reasonText(const Gathered& gathered, const FolderLearning& folder, const Unseparated& why) {
-    const LearnInput& input = gathered.input;
-    switch (unseparatedReason(folder, why)) {
-    case UnseparatedReason::ExistingRuleFirst:
-        if (static_cast<size_t>(why.existingRule) > input.existing.size())
-            break;
-        return printed("振り分け条件 %d が先に %s へ振り分けます", why.existingRule,
-                       input.existing[static_cast<size_t>(why.existingRule - 1)].destFolder);
-    case UnseparatedReason::TooFew:
-        return printed("ほかのフォルダのメールに一致しない候補が、どれも %d 通未満のメールにしかありません",
-                       input.options.leastEvidence);
-    case UnseparatedReason::UnderMinimum:
-        return conditionText(why.best) + printed(" は %d 通しか振り分けません (条件は %d 通から)", why.evidence,
-                                                 input.options.leastEvidence);
-    case UnseparatedReason::CandidateLimit:
-        return "調べる候補が上限に達しました";
-    case UnseparatedReason::NoUsableHeader:
-        return "振り分けに使えるヘッダがありません";
-    case UnseparatedReason::Clash:
-        break;
-    }
-    return conditionText(why.best) + " は" + folderLabel(gathered, why.clashFolder) +
-           printed("の %d 通にも一致します", why.clashCount);
-}
-
 std::vector<std::string> unseparatedTexts(const Gathered& gathered, const Learning& learning) {
+    std::vector<std::string> labels;
+    for (const std::string& title : gathered.titles)
+        labels.push_back("「" + title + "」");
     std::vector<std::string> out;
     for (size_t f = 0; f < learning.folders.size() && f < gathered.titles.size(); ++f) {
         const FolderLearning& folder = learning.folders[f];
         if (folder.unseparated.empty())
             continue;
-        out.push_back(folderLabel(gathered, static_cast<int>(f)) +
-                      printed(" の %d 通を分けられません: ", static_cast<int>(folder.unseparated.size())) +
-                      reasonText(gathered, folder, folder.unseparated.front()));
+        out.push_back(labels[f] + printed(" の %d 通を分けられません: ", static_cast<int>(folder.unseparated.size())) +
+                      unseparatedText(gathered.input, folder, folder.unseparated.front(), "振り分け条件 %d", labels));
     }
     return out;
 }
@@ -211,7 +136,36 @@ std::string conditionText(const DistributeRule& rule) {
     std::string where = rule.searchTarget == NamedHeader   ? std::string("ヘッダ「") + rule.headerName + "」の"
                         : rule.searchTarget == HeaderBlock ? std::string("ヘッダ部の")
                                                            : std::string("メール全体の");
-    return where + "「" + rule.searchText + "」";
+    return where + "「" + rule.searchText + "」" + (rule.matchCase ? "(大小区別)" : "");
+}
+
+std::string folderLabel(int folder, const std::vector<std::string>& labels) {
+    return folder < 0 ? std::string("郵便受けに残したメール") : labels[static_cast<size_t>(folder)];
+}
+
+std::string unseparatedText(const LearnInput& input, const FolderLearning& folder, const Unseparated& why,
+                            const char* existingRule, const std::vector<std::string>& labels) {
+    switch (unseparatedReason(folder, why)) {
+    case UnseparatedReason::ExistingRuleFirst:
+        if (static_cast<size_t>(why.existingRule) > input.existing.size())
+            break;
+        return printed(existingRule, why.existingRule) +
+               printed(" が先に %s へ振り分けます", input.existing[static_cast<size_t>(why.existingRule - 1)].destFolder);
+    case UnseparatedReason::TooFew:
+        return printed("このメールのどの候補も、ほかのフォルダのメールに一致しないものは %d 通未満のメールにしかありません",
+                       input.options.leastEvidence);
+    case UnseparatedReason::UnderMinimum:
+        return conditionText(why.best) + printed(" は %d 通しか振り分けません (最低 %d 通から)", why.evidence,
+                                                 input.options.leastEvidence);
+    case UnseparatedReason::CandidateLimit:
+        return printed("調べる候補が上限 (%d 件) に達しました", static_cast<int>(kMostCandidatesPerFolder));
+    case UnseparatedReason::NoUsableHeader:
+        return "振り分けに使えるヘッダがありません";
+    case UnseparatedReason::Clash:
+        break;
+    }
+    return conditionText(why.best) + " は" + folderLabel(why.clashFolder, labels) +
+           printed("の %d 通にも一致します", why.clashCount);
 }
 
 FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMailReader& reader,
@@ -220,7 +174,7 @@ FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMai
     Gathered gathered = gather(settings, reader, monitor);
     out.foldersRead = gathered.folders;
     out.messagesRead = gathered.messages;
-    if (gathered.cancelled || (settings.decodeMime && !decodeMessages(gathered.input, monitor))) {
+    if (gathered.cancelled) {
         out.cancelled = true;
         return out;
     }
