@@ -560,6 +560,7 @@ Learning Learner::run() {
     Learning learning;
     learning.folders.resize(input_.folders.size());
     decideByExisting(learning);
+    learning.existingWinners = existingWinner_;
     uncovered_.assign(input_.messages.size(), 0);
     if (splitIntoSlots() && prepareCandidates())
         for (size_t folder = 0; folder < input_.folders.size() && proceed(LearnStage::Learning, folder, input_.folders.size());

@@ -107,6 +107,8 @@ UnseparatedReason unseparatedReason(const FolderLearning& folder, const Unsepara
 struct Learning {
     std::vector<SuggestedRule> rules;  // in the order they are to run, after the existing ones
     std::vector<FolderLearning> folders;
+    // Per message: the existing rule that decides it as a run would, or -1.
+    std::vector<int> existingWinners;
     bool cancelled = false;  // the monitor stopped the work: folders after the last one learnt have no rules
 };
 
