@@ -12,8 +12,10 @@
 #include "plugin/mailbox/AccountFiles.h"
 #include "plugin/rules/MessageVerdict.h"
 #include "tools/check/RuleSet.h"
+#include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;
+using sample::base64;
 
 namespace {
 
@@ -41,21 +43,6 @@ const char* const kWords[] = {"user20@", "user3@", "example.com", "list-a", "LIS
 const char* const kRegexes[] = {"user[0-9]+@", "^From: .*example", "(?i)subject: re", "会議|請求",
                                 "\\r\\n\\r\\n.*weekly", "(a|aa)*b", "^To:.*user2[0-9]@", "[", "Z.rich$"};
 const char* const kHeaders[] = {"From:", "To:", "Subject:", "Cc:", "X-Tag:", "to:"};
-
-std::string base64(const std::string& bytes) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned n = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            n |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            n |= static_cast<unsigned char>(bytes[i + 2]);
-        for (size_t k = 0; k < 4; ++k)
-            out += i + k <= bytes.size() ? kAlphabet[(n >> (18 - 6 * k)) & 63] : '=';
-    }
-    return out;
-}
 
 std::string qEncoded(const std::string& bytes) {
     std::string out;
