@@ -20,14 +20,6 @@ std::string printed(const char* format, ...) {
     return text;
 }
 
-struct Gathered {
-    LearnInput input;
-    std::vector<std::string> titles;  // per folder of input.folders
-    size_t folders = 0;
-    size_t messages = 0;
-    bool cancelled = false;
-};
-
 // The user folders a run could move mail into, each once, and the inbox.
 std::vector<const FolderEntry*> foldersToRead(const FiledMailSettings& settings, FiledMailReader& reader,
                                               const FolderEntry*& inbox) {
@@ -45,33 +37,16 @@ std::vector<const FolderEntry*> foldersToRead(const FiledMailSettings& settings,
     return out;
 }
 
-// The user folders' mail, then the inbox mail that no proposal may take (the unread mail only
-// when a run takes it).
-Gathered gather(const FiledMailSettings& settings, FiledMailReader& reader, FiledMailMonitor* monitor) {
-    Gathered out;
-    out.input.existing = settings.rules;
-    out.input.options.decodeMime = settings.decodeMime;
-    const FolderEntry* inbox = nullptr;
-    std::vector<const FolderEntry*> folders = foldersToRead(settings, reader, inbox);
-    size_t count = folders.size() + (inbox ? 1 : 0);
-    for (size_t i = 0; i < count && !out.cancelled; ++i) {
-        const FolderEntry& folder = i < folders.size() ? *folders[i] : *inbox;
-        if (monitor)
-            monitor->folderStarted(i, count);
-        bool staying = &folder == inbox;
-        LearnFolderRead read = readLearnFolder(reader, folder.path, !staying || settings.unreadMail, monitor,
-                                               out.messages);
-        out.cancelled = read.cancelled;
-        int index = staying ? -1 : static_cast<int>(out.input.folders.size());
-        if (!staying) {
-            out.input.folders.push_back(folder.path);
-            out.titles.push_back(folder.title);
-        }
-        for (LearnFolderMessage& message : read.messages)
-            out.input.messages.push_back({std::move(message.text), index});
-        out.folders = i + 1;
+// One folder's messages into the mail gathered, as folder index (-1: mail that stays).
+void addFolder(LearnFolderRead& read, int index, FiledMail& out) {
+    out.cancelled = read.cancelled;
+    out.huge.insert(out.huge.end(), read.huge.begin(), read.huge.end());
+    out.binary.insert(out.binary.end(), read.binary.begin(), read.binary.end());
+    for (LearnFolderMessage& message : read.messages) {
+        out.entries.push_back(message.entry);
+        out.input.messages.push_back({std::move(message.text), index});
+        out.staying += index < 0;
     }
-    return out;
 }
 
 std::string holdoutLine(const LearnInput& input, FiledMailMonitor* monitor, bool& cancelled) {
@@ -91,7 +66,7 @@ std::string holdoutLine(const LearnInput& input, FiledMailMonitor* monitor, bool
                    figures.heldOut, figures.correct);
 }
 
-std::vector<Proposal> countProposals(const Gathered& gathered, const Learning& learning) {
+std::vector<Proposal> countProposals(const FiledMail& gathered, const Learning& learning) {
     const LearnInput& input = gathered.input;
     VerdictOptions options{true, input.options.decodeMime};
     MessageJudge existing(input.existing, options);
@@ -115,7 +90,7 @@ std::vector<Proposal> countProposals(const Gathered& gathered, const Learning& l
     return out;
 }
 
-std::vector<std::string> unseparatedTexts(const Gathered& gathered, const Learning& learning) {
+std::vector<std::string> unseparatedTexts(const FiledMail& gathered, const Learning& learning) {
     std::vector<std::string> labels;
     for (const std::string& title : gathered.titles)
         labels.push_back("「" + title + "」");
@@ -131,6 +106,33 @@ std::vector<std::string> unseparatedTexts(const Gathered& gathered, const Learni
 }
 
 }  // namespace
+
+FiledMail gatherFiledMail(const FiledMailSettings& settings, bool withInbox, FiledMailReader& reader,
+                          FiledMailMonitor* monitor) {
+    FiledMail out;
+    out.input.existing = settings.rules;
+    out.input.options.decodeMime = settings.decodeMime;
+    const FolderEntry* inbox = nullptr;
+    std::vector<const FolderEntry*> folders = foldersToRead(settings, reader, inbox);
+    if (!withInbox)
+        inbox = nullptr;
+    size_t count = folders.size() + (inbox ? 1 : 0);
+    for (size_t i = 0; i < count && !out.cancelled; ++i) {
+        const FolderEntry& folder = i < folders.size() ? *folders[i] : *inbox;
+        if (monitor)
+            monitor->folderStarted(i, count);
+        bool staying = &folder == inbox;
+        LearnFolderRead read = readLearnFolder(reader, folder.path, !staying || settings.unreadMail, monitor,
+                                               out.messages);
+        if (!staying) {
+            out.input.folders.push_back(folder.path);
+            out.titles.push_back(folder.title);
+        }
+        addFolder(read, staying ? -1 : static_cast<int>(out.input.folders.size()) - 1, out);
+        out.folders = i + 1;
+    }
+    return out;
+}
 
 std::string conditionText(const DistributeRule& rule) {
     std::string where = rule.searchTarget == NamedHeader   ? std::string("ヘッダ「") + rule.headerName + "」の"
@@ -171,7 +173,7 @@ std::string unseparatedText(const LearnInput& input, const FolderLearning& folde
 FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMailReader& reader,
                                      FiledMailMonitor* monitor) {
     FiledMailLearning out;
-    Gathered gathered = gather(settings, reader, monitor);
+    FiledMail gathered = gatherFiledMail(settings, true, reader, monitor);
     out.foldersRead = gathered.folders;
     out.messagesRead = gathered.messages;
     if (gathered.cancelled) {

@@ -54,6 +54,23 @@ struct FiledMailLearning {
     bool cancelled = false;  // nothing proposed
 };
 
+// The mail learnt from: the user folders' mail, then, withInbox, the inbox mail that no
+// proposal may take (the unread mail only when a run takes it).
+struct FiledMail {
+    LearnInput input;                   // with the settings' rules and decodeMime
+    std::vector<std::string> titles;    // per folder of input.folders
+    std::vector<std::string> entries;   // per message of input.messages
+    std::vector<std::string> huge;      // longer than a run reads: learnt from their start
+    std::vector<std::string> binary;    // with a NUL byte: learnt from the text before it
+    int staying = 0;                    // messages of the inbox
+    size_t folders = 0;                 // folders read
+    size_t messages = 0;                // messages read
+    bool cancelled = false;
+};
+
+FiledMail gatherFiledMail(const FiledMailSettings& settings, bool withInbox, FiledMailReader& reader,
+                          FiledMailMonitor* monitor);
+
 FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMailReader& reader,
                                      FiledMailMonitor* monitor);
 

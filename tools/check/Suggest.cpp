@@ -1,7 +1,6 @@
 #include "tools/check/Suggest.h"
 
 #include <algorithm>
-#include <set>
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/learning/FiledMailLearning.h"
@@ -42,7 +41,7 @@ private:
 
 // The account's folders and message files from the disk, with what cannot be read recorded as
 // the other commands record it.
-class DiskMailReader : public LearnMailReader {
+class DiskMailReader : public FiledMailReader {
 public:
     DiskMailReader(const std::string& root, Findings& findings) : root_(root), findings_(findings) {}
     std::vector<LearnEntry> listFolder(const std::string& folder) override {
@@ -57,20 +56,20 @@ public:
     bool readMessage(const std::string& entry, size_t most, std::string& bytes) override {
         return readMessageFile(root_, entry, most, bytes, findings_);
     }
+    // Whether the folder has its settings file, as the plug-in tests a folder; named when not.
+    bool folderExists(const std::string& folder) override {
+        PathBuffer testPath;
+        if (formatFolderTestPath(root_.c_str(), folder.c_str(), testPath) && diskPathExists(testPath))
+            return true;
+        findings_.addUnreadable("no-entry-file", nativeDiskPath(testPath[0] ? testPath : root_ + folder),
+                                "フォルダの設定ファイル(Entry.ini)がありません。このフォルダからは学びません");
+        return false;
+    }
 
 private:
     const std::string& root_;
     Findings& findings_;
 };
-
-std::vector<LearnFolderMessage> readFolder(DiskMailReader& reader, const std::string& folder, bool takeUnread,
-                                           SuggestResult& result) {
-    size_t done = 0;
-    LearnFolderRead read = readLearnFolder(reader, folder, takeUnread, nullptr, done);
-    result.huge.insert(result.huge.end(), read.huge.begin(), read.huge.end());
-    result.binary.insert(result.binary.end(), read.binary.begin(), read.binary.end());
-    return std::move(read.messages);
-}
 
 // How each folder of the input is named: its title and its path.
 std::vector<std::string> folderLabels(const SuggestResult& result) {
@@ -201,45 +200,24 @@ void readExistingRules(const std::string& root, SuggestResult& result) {
             result.needsSection = false;
 }
 
-// Whether the folder has its settings file, as the plug-in tests a folder; named when not.
-bool folderUsable(const std::string& root, const FolderEntry& folder, SuggestResult& result) {
-    PathBuffer testPath;
-    if (formatFolderTestPath(root.c_str(), folder.path, testPath) && diskPathExists(testPath))
-        return true;
-    result.findings.addUnreadable("no-entry-file", nativeDiskPath(testPath[0] ? testPath : root + folder.path),
-                                  "フォルダの設定ファイル(Entry.ini)がありません。このフォルダからは学びません");
-    return false;
-}
-
 // The user folders' mail, then the inbox mail that must stay (none with ignoreInbox).
 void gatherMail(const std::string& root, SuggestResult& result) {
-    FolderList folders;
-    listAccountFolders(folders, (root + result.account + "\\").c_str(), DiskFolderSource(root));
+    FiledMailSettings settings;
+    listAccountFolders(settings.folders, (root + result.account + "\\").c_str(), DiskFolderSource(root));
+    settings.rules = result.input.existing;
+    settings.unreadMail = result.rules.load.unreadMail;
+    settings.decodeMime = result.rules.load.decodeMime;
     DiskMailReader reader(root, result.findings);
-    std::set<std::string> visited;
-    std::vector<LearnFolderMessage> staying;
-    for (const FolderEntry& folder : folders) {
-        if (!visited.insert(folder.path).second)
-            continue;
-        if (folder.kind == Inbox && !result.ignoreInbox) {
-            staying = readFolder(reader, folder.path, result.rules.load.unreadMail, result);
-            continue;
-        }
-        if (folder.kind != UserFolder || !folderUsable(root, folder, result))
-            continue;
-        int index = static_cast<int>(result.input.folders.size());
-        result.input.folders.push_back(folder.path);
-        result.titles.push_back(folder.title);
-        for (LearnFolderMessage& message : readFolder(reader, folder.path, true, result)) {
-            result.entries.push_back(message.entry);
-            result.input.messages.push_back({std::move(message.text), index});
-        }
-    }
-    for (LearnFolderMessage& message : staying) {
-        result.entries.push_back(message.entry);
-        result.input.messages.push_back({std::move(message.text), -1});
-        ++result.staying;
-    }
+    FiledMail mail = gatherFiledMail(settings, !result.ignoreInbox, reader, nullptr);
+    LearnOptions options = result.input.options;
+    result.input = std::move(mail.input);
+    result.input.options = options;
+    result.input.options.decodeMime = settings.decodeMime;
+    result.titles = std::move(mail.titles);
+    result.entries = std::move(mail.entries);
+    result.huge = std::move(mail.huge);
+    result.binary = std::move(mail.binary);
+    result.staying = mail.staying;
 }
 
 // The suggestions read back from their rules-file text and run over all the learnt mail.
@@ -295,7 +273,6 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     result.holdout = holdout;
     readExistingRules(root, result);
     gatherMail(root, result);
-    result.input.options.decodeMime = result.rules.load.decodeMime;
     result.learning = learnRules(result.input);
     result.lines = suggestionLines(result.learning, result.firstNumber);
     proveSuggestions(root, result);
