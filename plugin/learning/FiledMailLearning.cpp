@@ -66,26 +66,28 @@ std::string holdoutLine(const LearnInput& input, FiledMailMonitor* monitor, bool
                    figures.heldOut, figures.correct);
 }
 
+// What each proposal on its own takes of the mail no working rule decides.
 std::vector<Proposal> countProposals(const FiledMail& gathered, const Learning& learning) {
     const LearnInput& input = gathered.input;
     VerdictOptions options{true, input.options.decodeMime};
     MessageJudge existing(input.existing, options);
-    std::vector<const LearnMessage*> undecided;
-    for (const LearnMessage& message : input.messages)
-        if (existing.firstMatch(message.text.c_str()) < 0)
-            undecided.push_back(&message);
+    RuleList proposed;
     std::vector<Proposal> out;
     for (const SuggestedRule& suggested : learning.rules) {
         Proposal proposal;
         proposal.rule = suggested.rule;
         proposal.folderTitle = gathered.titles[static_cast<size_t>(suggested.folder)];
-        MessageJudge alone(RuleList{suggested.rule}, options);
-        for (const LearnMessage* message : undecided) {
-            if (alone.firstMatch(message->text.c_str()) != 0)
-                continue;
-            ++(message->folder == suggested.folder ? proposal.takes : proposal.takesOther);
-        }
         out.push_back(proposal);
+        proposed.push_back(suggested.rule);
+    }
+    MessageJudge each(proposed, options);
+    for (const LearnMessage& message : input.messages) {
+        if (out.empty() || existing.firstMatch(message.text.c_str()) >= 0)
+            continue;
+        std::vector<bool> takes = each.matchEach(message.text.c_str());
+        for (size_t r = 0; r < out.size(); ++r)
+            if (takes[r])
+                ++(message.folder == learning.rules[r].folder ? out[r].takes : out[r].takesOther);
     }
     return out;
 }

@@ -54,6 +54,19 @@ bool staysIn(const DistributeRule& rule, const char* folder) {
     return compareNoCase(rule.destFolder, folder) == 0;
 }
 
+std::vector<bool> MessageJudge::matchEach(const char* text) const {
+    std::vector<bool> matched(prepared_.rules.size(), false);
+    if (!text)
+        return matched;
+    SearchedMessage searched(text, decoder_, &prepared_);
+    for (size_t i = 0; i < prepared_.rules.size(); ++i) {
+        size_t length = 0;
+        const char* compared = searched.comparedText(i, &length);
+        matched[i] = ruleMatchesText(prepared_.rules[i], compared, length);
+    }
+    return matched;
+}
+
 RunRefusal checkBeforeRun(const RuleList& rules, const std::function<bool(const char*)>& folderExists) {
     RunRefusal refusal;
     if (rules.empty()) {

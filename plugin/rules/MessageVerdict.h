@@ -57,6 +57,9 @@ public:
     // The first matching rule regardless of the unread mark, or -1.
     int firstMatch(const char* text) const { return judge(text, false).rule; }
 
+    // Whether each rule on its own matches the text, the message decoded once for all.
+    std::vector<bool> matchEach(const char* text) const;
+
     size_t size() const { return rules_->size(); }
     const DistributeRule& rule(size_t index) const { return (*rules_)[index]; }
     const PreparedRules& prepared() const { return prepared_; }

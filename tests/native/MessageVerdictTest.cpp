@@ -328,3 +328,20 @@ TEST(MessageVerdict, CheckBeforeARunNamesTheFirstRuleWhoseFolderIsGone) {
         EXPECT_EQ(c.rule, refusal.rule);
     }
 }
+
+TEST(MessageVerdict, EachRuleOnItsOwnAgreesWithTheFirstMatchOfThatRuleAlone) {
+    MessageMaker maker(7);
+    for (int batch = 0; batch < 40; ++batch) {
+        RuleList rules;
+        for (int n = 0; n < 5; ++n)
+            rules.push_back(maker.rule());
+        VerdictOptions options{false, batch % 2 == 0};
+        MessageJudge all(rules, options);
+        for (int m = 0; m < 10; ++m) {
+            std::string text = learnTextOf(maker.message());
+            std::vector<bool> each = all.matchEach(text.c_str());
+            for (size_t r = 0; r < rules.size(); ++r)
+                ASSERT_EQ(each[r], MessageJudge(RuleList{rules[r]}, options).firstMatch(text.c_str()) == 0) << r;
+        }
+    }
+}
