@@ -14,7 +14,7 @@
 
 #include "LearningMailbox.h"
 #include "plugin/learning/RuleLearning.h"
-#include "plugin/settings/FiledMailLearning.h"
+#include "plugin/learning/FiledMailLearning.h"
 #include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;

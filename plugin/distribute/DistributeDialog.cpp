@@ -9,35 +9,28 @@
 #include "plugin/distribute/DistributionWorker.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/mailbox/MailboxFiles.h"
-#include "plugin/rules/RuleMatching.h"
+#include "plugin/rules/MessageVerdict.h"
 
 namespace corvane {
 
 const char kCancelEventName[] = "corvane";
-
-int checkRuleDestinations(const FolderContext& context) {
-    for (size_t i = 0; i < context.rules.size(); ++i)
-        if (!folderExists(context.rules[i].destFolder))
-            return -static_cast<int>(i + 1);
-    return static_cast<int>(context.rules.size());
-}
 
 bool DistributeRun::prepare(HWND dialog) {
     folderWindow_ = GetParent(dialog);
     context_ = folderRegistry().find(folderWindow_);
     if (!context_)
         return false;
-    int checked = checkRuleDestinations(*context_);
-    if (checked == 0) {
+    RunRefusal refusal = checkBeforeRun(context_->rules, folderExists);
+    if (refusal.kind == RunRefusal::NoRules) {
         ShowErrorBox(folderWindow_, "振り分け条件がありません");
         return false;
     }
-    if (checked < 0) {
+    if (refusal.kind == RunRefusal::DestinationGone) {
         char text[1024];
         formatBuffer(text,
                      "条件%d番目の振り分け先フォルダが存在しません.\n別のグループフォルダに移動されたか削除された可能性が"
                      "あります. 条件を見直してください.",
-                     -checked);
+                     refusal.rule);
         ShowErrorBox(folderWindow_, text);
         return false;
     }

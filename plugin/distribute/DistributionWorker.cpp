@@ -8,7 +8,7 @@
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/UnreadIndex.h"
-#include "plugin/rules/RuleMatching.h"
+#include "plugin/rules/MessageVerdict.h"
 
 namespace corvane {
 
@@ -30,7 +30,7 @@ std::vector<bool> unreadMarks(const char* listText, const SelectedEntries& entri
 
 void DistributeRun::sortMessages(RunWorker& worker) {
     FolderContext& context = *context_;
-    PreparedRules prepared = prepareRules(context.rules);
+    MessageJudge judge(context.rules, context.unreadMail, decoder_.get());
     std::vector<bool> unread;
     if (!context.unreadMail)
         unread = unreadMarks(listText_, entries_);
@@ -39,15 +39,15 @@ void DistributeRun::sortMessages(RunWorker& worker) {
         if (worker.cancelled())
             break;
         const std::string& entry = entries_.names[i];
-        if (context.unreadMail || !unread[i]) {
+        bool unreadMark = !unread.empty() && unread[i];
+        if (judge.takes(unreadMark)) {
             size_t length = 0;
             uint64_t size = 0;
-            int match = readMessage(context, entry.c_str(), &length, &size)
-                            ? findMatchingRule(prepared, context.workBuffer, decoder_.get())
-                            : -1;
+            bool read = readMessage(context, entry.c_str(), &length, &size);
+            int match = judge.judge(read ? context.workBuffer : nullptr, unreadMark).rule;
             if (match >= 0) {
                 const DistributeRule& rule = context.rules[static_cast<size_t>(match)];
-                if (compareNoCase(rule.destFolder, currentFolder_) != 0) {
+                if (!staysIn(rule, currentFolder_)) {
                     MessageIdentity identity = identityOf(context.workBuffer, length, size, false);
                     worker.ask(WM_DIST_MOVEMAIL, [&] { moveMail(entry, rule, identity); });
                 }

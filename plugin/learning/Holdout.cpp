@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "plugin/common/StrUtil.h"
+#include "plugin/rules/MessageVerdict.h"
 #include "plugin/text/HeaderExtraction.h"
 
 namespace corvane {
@@ -144,6 +145,85 @@ HoldoutSplit splitNewest(const LearnInput& all) {
             split.learnt.messages.push_back(all.messages[m]);
     }
     return split;
+}
+
+namespace {
+
+// The index of the folder a rule sends mail to, -2 for a folder learnt from none.
+std::vector<int> folderIndices(const RuleList& rules, const std::vector<std::string>& folders) {
+    std::vector<int> out;
+    for (const DistributeRule& rule : rules) {
+        int found = -2;
+        for (size_t f = 0; f < folders.size() && found < 0; ++f)
+            if (compareNoCase(rule.destFolder, folders[f].c_str()) == 0)
+                found = static_cast<int>(f);
+        out.push_back(found);
+    }
+    return out;
+}
+
+// Per folder: the rules learnt for it, and those that win fewer learnt messages than the minimum.
+void countLearntRules(const LearnInput& all, const HoldoutSplit& split, const Learning& learnt,
+                      const MessageJudge& judge, HoldoutFigures& figures) {
+    size_t existing = all.existing.size();
+    std::vector<int> wins(learnt.rules.size(), 0);
+    for (const LearnMessage& message : split.learnt.messages) {
+        int winner = judge.firstMatch(message.text.c_str());
+        if (winner >= static_cast<int>(existing) && static_cast<size_t>(winner) - existing < wins.size())
+            ++wins[static_cast<size_t>(winner) - existing];
+    }
+    for (size_t r = 0; r < learnt.rules.size(); ++r) {
+        HoldoutFolder& folder = figures.folders[static_cast<size_t>(learnt.rules[r].folder)];
+        ++folder.rules;
+        folder.underMinimum += wins[r] < all.options.leastEvidence;
+    }
+}
+
+}  // namespace
+
+HoldoutFigures measureHoldout(const LearnInput& all, const HoldoutSplit& split, const Learning& learnt,
+                              const RuleList& learntRules) {
+    HoldoutFigures figures;
+    figures.learnt = static_cast<int>(split.learnt.messages.size());
+    figures.folders.assign(all.folders.size(), HoldoutFolder());
+    for (size_t f = 0; f < figures.folders.size() && f < split.byDate.size(); ++f)
+        figures.folders[f].byDate = split.byDate[f];
+    RuleList rules = all.existing;
+    rules.insert(rules.end(), learntRules.begin(), learntRules.end());
+    MessageJudge judge(rules, VerdictOptions{true, all.options.decodeMime});
+    std::vector<int> destination = folderIndices(rules, all.folders);
+    countLearntRules(all, split, learnt, judge, figures);
+    for (size_t m : split.heldOut) {
+        const LearnMessage& message = all.messages[m];
+        int winner = judge.firstMatch(message.text.c_str());
+        if (winner >= 0 && winner < static_cast<int>(all.existing.size()))
+            continue;  // an existing rule decides it, whatever was learnt
+        int own = message.folder, to = winner < 0 ? -1 : destination[static_cast<size_t>(winner)];
+        if (own >= 0) {
+            ++figures.heldOut;
+            ++figures.folders[static_cast<size_t>(own)].heldOut;
+        }
+        if (to == -1)
+            continue;
+        ++figures.moved;
+        if (to >= 0)
+            ++figures.folders[static_cast<size_t>(to)].into;
+        if (to == own) {
+            ++figures.correct;
+            ++figures.folders[static_cast<size_t>(own)].correct;
+        } else if (own >= 0) {
+            ++figures.folders[static_cast<size_t>(own)].wrong;
+        }
+    }
+    return figures;
+}
+
+std::string percentText(int part, int whole) {
+    if (!whole)
+        return "-";
+    char text[32];
+    formatBuffer(text, "%.1f%%", 100.0 * part / whole);
+    return text;
 }
 
 }  // namespace corvane

@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <unordered_map>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/rules/RuleMatching.h"
+#include "plugin/rules/MessageVerdict.h"
 #include "plugin/rules/RuleText.h"
 #include "plugin/text/HeaderExtraction.h"
 
@@ -122,6 +123,12 @@ private:
     std::vector<uint32_t> undecided_;  // messages no existing rule decides
     std::vector<char> uncovered_;
     std::vector<std::vector<SlotText>> headerTexts_;  // per message: its named-header candidates
+    // With decodeMime, per undecided message: the text whole-message rules search.
+    std::vector<std::string> decoded_;
+    const std::string& searchedText(uint32_t message) const {
+        return decoded_.empty() ? input_.messages[message].text : decoded_[message];
+    }
+    void addSlots(uint32_t message, MessageDecoder* decoder);
 };
 
 std::string keyOf(size_t slot, const std::string& text) {
@@ -157,19 +164,17 @@ DistributeRule Learner::ruleOf(size_t slot, const std::string& text, bool matchC
 }
 
 void Learner::decideByExisting(Learning& learning) {
-    RuleList existing = input_.existing;
-    compileRules(existing);
-    PreparedRules prepared = prepareRules(existing);
+    const RuleList& existing = input_.existing;
+    MessageJudge judge(existing, VerdictOptions{true, input_.options.decodeMime});
     existingWinner_.assign(input_.messages.size(), -1);
     for (size_t m = 0; m < input_.messages.size(); ++m) {
         const LearnMessage& message = input_.messages[m];
-        int winner = existing.empty() ? -1 : findMatchingRule(prepared, message.text.c_str());
+        int winner = existing.empty() ? -1 : judge.firstMatch(message.text.c_str());
         existingWinner_[m] = winner;
         if (winner < 0 || message.folder < 0)
             continue;
         FolderLearning& folder = learning.folders[static_cast<size_t>(message.folder)];
-        const char* dest = existing[static_cast<size_t>(winner)].destFolder;
-        if (compareNoCase(dest, input_.folders[static_cast<size_t>(message.folder)].c_str()) == 0) {
+        if (staysIn(existing[static_cast<size_t>(winner)], input_.folders[static_cast<size_t>(message.folder)].c_str())) {
             ++folder.decidedByExisting;
         } else {
             Unseparated unseparated;
@@ -178,7 +183,6 @@ void Learner::decideByExisting(Learning& learning) {
             folder.unseparated.push_back(unseparated);
         }
     }
-    releaseRules(existing);
 }
 
 Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& text, bool matchCase,
@@ -207,7 +211,7 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
     };
     if (slot == kWholeSlot) {
         for (uint32_t m : undecided_)
-            consider(m, input_.messages[m].text.c_str(), input_.messages[m].text.size());
+            consider(m, searchedText(m).c_str(), searchedText(m).size());
     } else {
         const SlotStore& store = slots_[slot];
         for (const Span& span : store.spans)
@@ -250,7 +254,7 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
             for (const std::string& text : blockCandidates(slots_[kBlockSlot].value(m)))
                 count(kBlockSlot, text, keyOf(kBlockSlot, text));
         } else {
-            for (const std::string& text : bodyCandidates(input_.messages[m].text))
+            for (const std::string& text : bodyCandidates(searchedText(m)))
                 count(kWholeSlot, text, keyOf(kWholeSlot, text));
         }
     }
@@ -433,31 +437,45 @@ void Learner::explain(const FolderWork& work, FolderLearning& result) {
     }
 }
 
-// Each undecided message's learnt header values, and its header block, into the slot stores.
+// One undecided message's learnt header values, and its header block, into the slot stores,
+// as a run compares them.
+void Learner::addSlots(uint32_t message, MessageDecoder* decoder) {
+    const char* text = input_.messages[message].text.c_str();
+    char value[kHeaderValueSize];
+    for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot) {
+        if (!runHeaderValue(text, kLearnedHeaders[slot], decoder, value))
+            continue;
+        if (!decoder && input_.options.decoder) {
+            std::string decoded = input_.options.decoder->decodeHeader(value);
+            slots_[slot].add(message, decoded.c_str(), strlen(decoded.c_str()));
+        } else {
+            slots_[slot].add(message, value, strlen(value));
+        }
+    }
+    if (decoder) {
+        size_t length = 0;
+        const char* whole = decoder->decodeMessage(text, &length);
+        decoded_[message].assign(whole, length);
+    }
+    const std::string& searched = searchedText(message);
+    slots_[kBlockSlot].add(message, searched.c_str(), headerBlockEnd(searched.c_str()));
+}
+
 bool Learner::splitIntoSlots() {
     slots_.assign(kLearnedHeaderCount + 1, SlotStore());
     for (SlotStore& store : slots_)
         store.spanOf.assign(input_.messages.size(), -1);
-    char value[kHeaderValueSize];
+    std::unique_ptr<MessageDecoder> decoder(input_.options.decodeMime ? new MessageDecoder : nullptr);
+    if (decoder)
+        decoded_.assign(input_.messages.size(), std::string());
     for (size_t m = 0; m < input_.messages.size(); ++m) {
         if (!proceed(LearnStage::Preparing, m, input_.messages.size()))
             return false;
         if (existingWinner_[m] >= 0)
             continue;  // the existing rules decide it whatever is learnt
-        const char* text = input_.messages[m].text.c_str();
         uint32_t index = static_cast<uint32_t>(m);
         undecided_.push_back(index);
-        for (size_t slot = 0; slot < kLearnedHeaderCount; ++slot) {
-            if (!extractHeaderValue(text, kLearnedHeaders[slot], value))
-                continue;
-            if (input_.options.decoder) {
-                std::string decoded = input_.options.decoder->decodeHeader(value);
-                slots_[slot].add(index, decoded.c_str(), strlen(decoded.c_str()));
-            } else {
-                slots_[slot].add(index, value, strlen(value));
-            }
-        }
-        slots_[kBlockSlot].add(index, text, headerBlockEnd(text));
+        addSlots(index, decoder.get());
     }
     return true;
 }
@@ -542,6 +560,7 @@ Learning Learner::run() {
     Learning learning;
     learning.folders.resize(input_.folders.size());
     decideByExisting(learning);
+    learning.existingWinners = existingWinner_;
     uncovered_.assign(input_.messages.size(), 0);
     if (splitIntoSlots() && prepareCandidates())
         for (size_t folder = 0; folder < input_.folders.size() && proceed(LearnStage::Learning, folder, input_.folders.size());

@@ -16,7 +16,7 @@
 namespace corvane {
 
 struct LearnMessage {
-    std::string text;  // the text the plug-in matches: capped, up to the first NUL
+    std::string text;  // the message as a run reads it: capped, up to the first NUL
     int folder = -1;   // index in LearnInput::folders, or -1 for a message that must stay
 };
 
@@ -44,6 +44,10 @@ struct LearnOptions {
     // names its stream, and its recipients include the other lists of a cross-post.
     bool preferListHeaders = true;
     LearnDecoder* decoder = nullptr;  // learn on decoded header values (not owned)
+    // The option decodeMime: the rules match each message as a run decodes it (MessageDecoder),
+    // header values cut to their capacity before they are decoded; learning, its counts and its
+    // checks all see that text. Takes the place of decoder.
+    bool decodeMime = false;
 
     // The bare cover, for checking it against a reference: every candidate, one message enough.
     static LearnOptions plainCover() {
@@ -103,6 +107,8 @@ UnseparatedReason unseparatedReason(const FolderLearning& folder, const Unsepara
 struct Learning {
     std::vector<SuggestedRule> rules;  // in the order they are to run, after the existing ones
     std::vector<FolderLearning> folders;
+    // Per message: the existing rule that decides it as a run would, or -1.
+    std::vector<int> existingWinners;
     bool cancelled = false;  // the monitor stopped the work: folders after the last one learnt have no rules
 };
 

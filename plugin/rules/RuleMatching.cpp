@@ -293,121 +293,83 @@ PreparedRules prepareRules(const RuleList& rules) {
     return prepared;
 }
 
-namespace {
-
-// Header values of one message, extracted when a rule first asks for them.
-class HeaderValues {
-public:
-    HeaderValues(const PreparedRules& rules, const char* text, MessageDecoder* decoder)
-        : names_(rules.headerNames), text_(text), decoder_(decoder), state_(rules.headerNames.size(), Unknown),
-          values_(new char[rules.headerNames.size()][kHeaderValueSize]) {}
-
-    // The value for the slot with its length, or null when the message has no such field.
-    // With a decoder, the decoded value.
-    const char* value(size_t slot, size_t* length) {
-        if (state_[slot] == Unknown)
-            state_[slot] = extract(slot) ? Present : Absent;
-        if (state_[slot] == Absent)
-            return nullptr;
-        *length = strlen(values_[slot]);
-        return values_[slot];
+bool runHeaderValue(const char* text, const char* name, MessageDecoder* decoder, char (&value)[kHeaderValueSize]) {
+    if (!decoder)
+        return extractHeaderValue(text, name, value);
+    // The raw value is cut to its capacity first and then decoded: what a run compares.
+    char raw[kHeaderValueSize];
+    if (!extractHeaderValue(text, name, raw)) {
+        value[0] = '\0';
+        return false;
     }
+    decoder->decodeHeaderValue(raw, strlen(raw), value);
+    return true;
+}
 
-private:
-    enum State : unsigned char { Unknown, Present, Absent };
-
-    bool extract(size_t slot) {
-        if (!decoder_)
-            return extractHeaderValue(text_, names_[slot].c_str(), values_[slot]);
-        char raw[kHeaderValueSize];
-        if (!extractHeaderValue(text_, names_[slot].c_str(), raw))
-            return false;
-        decoder_->decodeHeaderValue(raw, strlen(raw), values_[slot]);
-        return true;
+SearchedMessage::SearchedMessage(const char* message, MessageDecoder* decoder, const PreparedRules* rules)
+    : message_(message), decoder_(decoder), rules_(rules) {
+    if (rules && !rules->headerNames.empty()) {
+        state_.assign(rules->headerNames.size(), Unknown);
+        values_.reset(new char[rules->headerNames.size()][kHeaderValueSize]);
     }
+}
 
-    const std::vector<std::string>& names_;
-    const char* text_;
-    MessageDecoder* decoder_;
-    std::vector<State> state_;
-    std::unique_ptr<char[][kHeaderValueSize]> values_;
-};
+const char* SearchedMessage::whole(size_t* length) {
+    if (!text_) {
+        if (decoder_)
+            text_ = decoder_->decodeMessage(message_, &length_);
+        else
+            length_ = strlen(text_ = message_);
+    }
+    *length = length_;
+    return text_;
+}
 
-bool searchText(const char* text, size_t length, const PreparedRule& rule) {
-    if (rule.useRegex)
+const char* SearchedMessage::headerBlock(size_t* length) {
+    const char* text = whole(length);
+    if (headerLength_ == static_cast<size_t>(-1))
+        headerLength_ = headerBlockEnd(text);
+    *length = headerLength_;
+    return text;
+}
+
+const char* SearchedMessage::headerValue(size_t slot, size_t* length) {
+    if (state_[slot] == Unknown)
+        state_[slot] = runHeaderValue(message_, rules_->headerNames[slot].c_str(), decoder_, values_[slot]) ? Present
+                                                                                                           : Absent;
+    if (state_[slot] == Absent)
+        return nullptr;
+    *length = strlen(values_[slot]);
+    return values_[slot];
+}
+
+const char* SearchedMessage::comparedText(size_t index, size_t* length) {
+    const PreparedRule& rule = rules_->rules[index];
+    switch (rule.searchTarget) {
+    case WholeMessage: return whole(length);
+    case HeaderBlock: return headerBlock(length);
+    case NamedHeader: return headerValue(rule.headerSlot, length);
+    default: return nullptr;
+    }
+}
+
+bool ruleMatchesText(const PreparedRule& rule, const char* text, size_t length) {
+    if (!text)
+        return false;
+    // A named header's value is always searched as plain text.
+    if (rule.useRegex && rule.searchTarget != NamedHeader)
         return regexSearch(text, length, rule.regex);
     return plainMatch(text, length, rule.pattern);
 }
 
-}  // namespace
-
-namespace {
-
-// The text that WholeMessage and HeaderBlock rules search: the message as read, or its
-// decoded form, made when a rule first needs it.
-class SearchedText {
-public:
-    SearchedText(const char* message, MessageDecoder* decoder) : message_(message), decoder_(decoder) {}
-
-    const char* whole(size_t* length) {
-        if (!text_) {
-            if (decoder_)
-                text_ = decoder_->decodeMessage(message_, &length_);
-            else
-                length_ = strlen(text_ = message_);
-        }
-        *length = length_;
-        return text_;
-    }
-
-    const char* headerBlock(size_t* length) {
-        const char* text = whole(length);
-        if (headerLength_ == static_cast<size_t>(-1))
-            headerLength_ = headerBlockEnd(text);
-        *length = headerLength_;
-        return text;
-    }
-
-private:
-    const char* message_;
-    MessageDecoder* decoder_;
-    const char* text_ = nullptr;
-    size_t length_ = 0;
-    size_t headerLength_ = static_cast<size_t>(-1);
-};
-
-}  // namespace
-
 int findMatchingRule(const PreparedRules& rules, const char* messageText, MessageDecoder* decoder) {
     if (!messageText)
         return -1;
-    SearchedText searched(messageText, decoder);
-    HeaderValues headers(rules, messageText, decoder);
+    SearchedMessage searched(messageText, decoder, &rules);
     for (size_t i = 0; i < rules.rules.size(); ++i) {
-        const PreparedRule& rule = rules.rules[i];
-        bool matched = false;
         size_t length = 0;
-        switch (rule.searchTarget) {
-        case WholeMessage: {
-            const char* text = searched.whole(&length);
-            matched = searchText(text, length, rule);
-            break;
-        }
-        case HeaderBlock: {
-            const char* text = searched.headerBlock(&length);
-            matched = searchText(text, length, rule);
-            break;
-        }
-        case NamedHeader: {
-            size_t valueLength = 0;
-            const char* value = headers.value(rule.headerSlot, &valueLength);
-            matched = value && plainMatch(value, valueLength, rule.pattern);
-            break;
-        }
-        default:
-            break;
-        }
-        if (matched)
+        const char* text = searched.comparedText(i, &length);
+        if (ruleMatchesText(rules.rules[i], text, length))
             return static_cast<int>(i);
     }
     return -1;

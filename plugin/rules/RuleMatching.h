@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,46 @@ struct PreparedRules {
 };
 
 PreparedRules prepareRules(const RuleList& rules);
+
+// A message as the rules see it: the text as read or, with a decoder (the option decodeMime),
+// the text its reader sees (MessageDecoder). Each part is made when a rule first asks for it:
+// the decoded message once, each named field's value once. The text must outlive it; with a
+// decoder, what it gives stays valid until the decoder is used again.
+class SearchedMessage {
+public:
+    SearchedMessage(const char* message, MessageDecoder* decoder, const PreparedRules* rules = nullptr);
+    SearchedMessage(const SearchedMessage&) = delete;
+    SearchedMessage& operator=(const SearchedMessage&) = delete;
+
+    // What WholeMessage rules search.
+    const char* whole(size_t* length);
+    // What HeaderBlock rules search: the start of whole(), *length its header block's length.
+    const char* headerBlock(size_t* length);
+    // The value of the field in the rules' header slot, or null when the message has none.
+    const char* headerValue(size_t slot, size_t* length);
+    // The text the rule at index compares, or null when there is none (a missing field, an
+    // unknown target).
+    const char* comparedText(size_t index, size_t* length);
+
+private:
+    enum State : unsigned char { Unknown, Present, Absent };
+
+    const char* message_;
+    MessageDecoder* decoder_;
+    const PreparedRules* rules_;
+    const char* text_ = nullptr;
+    size_t length_ = 0;
+    size_t headerLength_ = static_cast<size_t>(-1);
+    std::vector<State> state_;
+    std::unique_ptr<char[][kHeaderValueSize]> values_;
+};
+
+// The value of the named field as a run compares it: unfolded and cut to its capacity from
+// the raw text, then, with a decoder, decoded. False (value empty) when there is no such field.
+bool runHeaderValue(const char* text, const char* name, MessageDecoder* decoder, char (&value)[kHeaderValueSize]);
+
+// Whether the rule matches the text it compares (null: no text, no match).
+bool ruleMatchesText(const PreparedRule& rule, const char* text, size_t length);
 
 // Index of the first rule that matches the NUL-terminated message text, or -1. With a
 // decoder (the option decodeMime), every rule matches the text as its reader sees it:

@@ -9,6 +9,7 @@
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/AccountFiles.h"
 #include "plugin/rules/RuleText.h"
+#include "plugin/rules/RulesProfile.h"
 
 namespace corvane {
 
@@ -18,11 +19,23 @@ const char kRulesFile[] = "corvane.ini";
 const char kRuleSection[] = "Rule";
 const char kGenericSection[] = "Generic";
 
-void readOption(const char* path, const char* key, bool& option) {
-    UINT value = GetPrivateProfileIntA(kGenericSection, key, 3, path);
-    if (value != 3)
-        option = value == 1;
-}
+// The rules file through the system's private-profile functions.
+class PrivateProfile : public ProfileSource {
+public:
+    explicit PrivateProfile(const char* path) : path_(path) {}
+    unsigned readInt(const char* section, const char* key, unsigned defaultValue) const override {
+        return GetPrivateProfileIntA(section, key, static_cast<INT>(defaultValue), path_);
+    }
+    std::string readString(const char* section, const char* key, size_t bufferSize, size_t* length) const override {
+        std::vector<char> value(bufferSize);
+        DWORD read = GetPrivateProfileStringA(section, key, "", value.data(), static_cast<DWORD>(value.size()), path_);
+        *length = read;
+        return std::string(value.data(), read);
+    }
+
+private:
+    const char* path_;
+};
 
 // Whether the section "Generic" of the file holds the key, whatever its value.
 bool hasGenericKey(const char* path, const char* key) {
@@ -62,25 +75,15 @@ void loadRules(AccountSettings& context) {
     PathBuffer path;
     if (!accountFilePath(context.accountDir, kRulesFile, path))
         return;
-    readOption(path, "unreadmail", context.unreadMail);
-    readOption(path, "reportresult", context.reportResult);
-    context.decodeMime = GetPrivateProfileIntA(kGenericSection, "decodemime", 0, path) == 1;
-    std::vector<char> value(RuleValueBufferSize);
-    for (int n = 1;; ++n) {
-        char key[32];
-        formatBuffer(key, "rule%d", n);
-        DWORD length = GetPrivateProfileStringA(kRuleSection, key, "", value.data(),
-                                                static_cast<DWORD>(value.size()), path);
-        if (length == 0)
-            break;
-        // A value that filled the buffer was cut: reading it would give another rule.
-        if (length >= value.size() - 1)
-            break;
-        DistributeRule rule;
-        if (!parseRuleValue(value.data(), rule))
-            break;
+    RulesProfile profile;
+    profile.unreadMail = context.unreadMail;
+    profile.reportResult = context.reportResult;
+    readRulesProfile(PrivateProfile(path), profile);
+    context.unreadMail = profile.unreadMail;
+    context.reportResult = profile.reportResult;
+    context.decodeMime = profile.decodeMime;
+    for (const DistributeRule& rule : profile.rules)
         context.appendRule(rule);
-    }
 }
 
 void saveRules(const AccountSettings& context) {

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "plugin/settings/FiledMailLearning.h"
+#include "plugin/learning/FiledMailLearning.h"
 
 namespace corvane {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "plugin/mailbox/MessageListKeys.h"
-#include "plugin/settings/FiledMailLearning.h"
+#include "plugin/learning/FiledMailLearning.h"
 #include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;

@@ -29,15 +29,19 @@ bool isStatusText(const std::string& status) {
     return true;
 }
 
-// The plug-in's check before a run: rules present, every destination there.
+// The plug-in's check before a run, worded as the checker reports it.
 std::string refusalOf(const AccountRules& rules, const std::string& root) {
-    if (rules.load.rules.empty())
-        return "振り分け条件がありません";
-    for (size_t i = 0; i < rules.load.rules.size(); ++i) {
+    RuleList list;
+    for (const LoadedRule& loaded : rules.load.rules)
+        list.push_back(loaded.rule);
+    RunRefusal refusal = checkBeforeRun(list, [&](const char* dest) {
         PathBuffer testPath;
-        const char* dest = rules.load.rules[i].rule.destFolder;
-        if (!formatFolderTestPath(root.c_str(), dest, testPath) || !diskPathExists(testPath))
-            return formatText("条件%d番目の振り分け先フォルダが存在しません", static_cast<int>(i + 1));
+        return formatFolderTestPath(root.c_str(), dest, testPath) && diskPathExists(testPath);
+    });
+    switch (refusal.kind) {
+    case RunRefusal::NoRules: return "振り分け条件がありません";
+    case RunRefusal::DestinationGone: return formatText("条件%d番目の振り分け先フォルダが存在しません", refusal.rule);
+    case RunRefusal::None: break;
     }
     return std::string();
 }
@@ -50,14 +54,14 @@ std::string subjectOf(const std::string& text) {
 }
 
 // The outcome of the first matching rule for a message in folder.
-void decide(const RuleSet& set, int index, const std::string& folder, MessageVerdict& verdict) {
+void setOutcome(const RuleSet& set, int index, const std::string& folder, MessageVerdict& verdict) {
     if (index < 0) {
         verdict.outcome = Outcome::NoMatch;
         return;
     }
     const DistributeRule& rule = set.rule(static_cast<size_t>(index));
     verdict.rule = index + 1;
-    if (compareNoCase(rule.destFolder, folder.c_str()) == 0) {
+    if (staysIn(rule, folder.c_str())) {
         verdict.outcome = Outcome::SameFolder;
         return;
     }
@@ -169,9 +173,9 @@ void startTallies(const RuleSet& set, PreviewResult& result) {
 
 // Counts every rule that matches the text: a hit for the winner, the winner's number for the
 // others.
-void tallyMatches(const RuleSet& set, const std::string& text, int winner, std::vector<RuleTally>& tallies) {
-    for (size_t i = 0; i < set.size(); ++i) {
-        if (!set.probe(i, text.c_str()).matched)
+void tallyMatches(const std::vector<RuleProbe>& probes, int winner, std::vector<RuleTally>& tallies) {
+    for (size_t i = 0; i < probes.size(); ++i) {
+        if (!probes[i].matched)
             continue;
         RuleTally& tally = tallies[i];
         ++tally.candidates;
@@ -183,19 +187,20 @@ void tallyMatches(const RuleSet& set, const std::string& text, int winner, std::
 }
 
 // What the run does with one message of the folder, and the rules it counts for.
-void judgeMessage(const std::string& root, const RuleSet& set, PreviewResult& result, MessageVerdict& verdict) {
+void previewMessage(const std::string& root, const RuleSet& set, PreviewResult& result, MessageVerdict& verdict) {
     std::string text;
     bool readable = readMessageText(root, verdict.entry, text, result.findings);
     if (readable)
         verdict.subject = subjectOf(text);
-    if (verdict.unread && !result.rules.load.unreadMail && !result.all) {
+    if (!set.judge().takes(verdict.unread && !result.all)) {
         verdict.outcome = Outcome::Unread;
     } else if (!readable) {
         verdict.outcome = Outcome::Unreadable;
     } else {
-        int winner = set.firstMatch(text.c_str());
-        decide(set, winner, result.folder, verdict);
-        tallyMatches(set, text, winner, result.tallies);
+        int winner = -1;
+        std::vector<RuleProbe> probes = set.probeAll(text.c_str(), &winner);
+        setOutcome(set, winner, result.folder, verdict);
+        tallyMatches(probes, winner, result.tallies);
     }
 }
 
@@ -213,6 +218,29 @@ void reportShadowedRules(PreviewResult& result) {
         finding.line = loaded.line;
         finding.key = loaded.key;
     }
+}
+
+// One rule's part in explain: matched or not, and where in the text it searched.
+RuleExplanation explainRule(const RuleSet& set, const RuleProbe& probe, size_t i, int winner) {
+    RuleExplanation explanation;
+    explanation.number = static_cast<int>(i + 1);
+    explanation.probe = probe;
+    explanation.matched = probe.matched;
+    explanation.regexError = set.regexError(i);
+    if (!explanation.matched)
+        return explanation;
+    if (static_cast<int>(i) != winner)
+        explanation.wonBy = winner + 1;
+    const std::string& source = probe.inHeaderValue ? probe.headerValue : probe.searched;
+    explanation.matchedText = displayBytes(source.data() + probe.offset, probe.length, kShownMatch);
+    if (!probe.inHeaderValue) {
+        const std::string& searched = probe.searched;
+        explanation.line = 1 + static_cast<int>(std::count(searched.begin(), searched.begin() + probe.offset, '\n'));
+        size_t newline = probe.offset ? searched.rfind('\n', probe.offset - 1) : std::string::npos;
+        size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
+        explanation.column = 1 + static_cast<int>(probe.offset - lineStart);
+    }
+    return explanation;
 }
 
 std::string optionText(bool on) {
@@ -303,7 +331,7 @@ PreviewResult previewFolder(const std::string& root, const std::string& folder, 
     result.refusal = refusalOf(result.rules, root);
     if (!result.refusal.empty())
         result.findings.addProblem("run-refused", result.rules.iniPath, "実際の振り分けは始まりません: " + result.refusal);
-    RuleSet set(result.rules.load.rules, result.rules.load.decodeMime);
+    RuleSet set(result.rules.load.rules, result.rules.load.decodeMime, result.rules.load.unreadMail);
     startTallies(set, result);
     FolderEntries folderEntries = listFolderEntries(root, folder, result.findings);
     for (size_t m = 0; m < folderEntries.names.size(); ++m) {
@@ -311,7 +339,7 @@ PreviewResult previewFolder(const std::string& root, const std::string& folder, 
         verdict.entry = folderEntries.names[m];
         verdict.key = folderEntries.listing.keys[m];
         verdict.unread = folderEntries.unread[m];
-        judgeMessage(root, set, result, verdict);
+        previewMessage(root, set, result, verdict);
         result.messages.push_back(verdict);
     }
     reportShadowedRules(result);
@@ -435,32 +463,13 @@ ExplainResult explainEntry(const std::string& root, const std::string& entry) {
     }
     result.verdict.subject = subjectOf(text);
 
-    RuleSet set(result.rules.load.rules, result.rules.load.decodeMime);
-    int winner = set.firstMatch(text.c_str());
-    std::string searched = set.searchedText(text.c_str());
-    for (size_t i = 0; i < set.size(); ++i) {
-        RuleExplanation explanation;
-        explanation.number = static_cast<int>(i + 1);
-        explanation.probe = set.probe(i, text.c_str());
-        explanation.matched = explanation.probe.matched;
-        explanation.regexError = set.regexError(i);
-        if (explanation.matched && static_cast<int>(i) != winner)
-            explanation.wonBy = winner + 1;
-        if (explanation.matched) {
-            const RuleProbe& probe = explanation.probe;
-            const std::string& source = probe.inHeaderValue ? probe.headerValue : searched;
-            explanation.matchedText = displayBytes(source.data() + probe.offset, probe.length, kShownMatch);
-            if (!probe.inHeaderValue) {
-                explanation.line = 1 + static_cast<int>(std::count(searched.begin(), searched.begin() + probe.offset, '\n'));
-                size_t newline = probe.offset ? searched.rfind('\n', probe.offset - 1) : std::string::npos;
-                size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
-                explanation.column = 1 + static_cast<int>(probe.offset - lineStart);
-            }
-        }
-        result.explanations.push_back(explanation);
-    }
-    decide(set, winner, result.folder, result.verdict);
-    if (result.verdict.unread && !result.unreadOption)
+    RuleSet set(result.rules.load.rules, result.rules.load.decodeMime, result.unreadOption);
+    int winner = -1;
+    std::vector<RuleProbe> probes = set.probeAll(text.c_str(), &winner);
+    for (size_t i = 0; i < set.size(); ++i)
+        result.explanations.push_back(explainRule(set, probes[i], i, winner));
+    setOutcome(set, winner, result.folder, result.verdict);
+    if (!set.judge().takes(result.verdict.unread))
         result.verdict.outcome = Outcome::Unread;
     return result;
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "plugin/rules/RulesProfile.h"
+
 namespace corvane {
 
 struct ProfileLine {
@@ -25,7 +27,7 @@ struct ProfileLine {
     bool hasEquals = false;
 };
 
-class ProfileFile {
+class ProfileFile : public ProfileSource {
 public:
     // Parses the file text. A leading UTF-8 byte-order mark is skipped.
     explicit ProfileFile(const std::string& text);
@@ -37,11 +39,12 @@ public:
 
     // What GetPrivateProfileStringA returns with the default "" and a buffer of bufferSize
     // bytes: the value cut to bufferSize - 1 bytes. *length receives the returned length.
-    std::string readString(const char* section, const char* key, size_t bufferSize, size_t* length = nullptr) const;
+    std::string readString(const char* section, const char* key, size_t bufferSize,
+                           size_t* length = nullptr) const override;
 
     // What GetPrivateProfileIntA returns: the default for a missing or empty value, else the
     // leading decimal integer (blanks, sign, digits; no digits give 0) as an unsigned value.
-    unsigned readInt(const char* section, const char* key, unsigned defaultValue) const;
+    unsigned readInt(const char* section, const char* key, unsigned defaultValue) const override;
 
     // Whether this line is the one a lookup of its section and key finds.
     bool isEffective(const ProfileLine& line) const;

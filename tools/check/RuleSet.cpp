@@ -13,12 +13,6 @@ namespace corvane {
 namespace {
 
 
-void readOption(const ProfileFile& file, const char* key, bool& option) {
-    unsigned value = file.readInt("Generic", key, 3);
-    if (value != 3)
-        option = value == 1;
-}
-
 // Where a plain pattern that matched lies in the text.
 void placePlainMatch(const char* text, size_t length, const PlainPattern& pattern, RuleProbe& probe) {
     size_t n = pattern.bytes.size();
@@ -44,36 +38,40 @@ void placeRegexMatch(const char* text, size_t length, OnigRegex regex, RuleProbe
 
 }  // namespace
 
+namespace {
+
+const ProfileLine* ruleLine(const ProfileFile& file, int number) {
+    char key[32];
+    formatBuffer(key, "rule%d", number);
+    return file.find("Rule", key);
+}
+
+}  // namespace
+
 RulesLoad loadRuleSet(const ProfileFile& file) {
+    RulesProfile profile;
+    readRulesProfile(file, profile);
     RulesLoad load;
-    readOption(file, "unreadmail", load.unreadMail);
-    readOption(file, "reportresult", load.reportResult);
-    load.decodeMime = file.readInt("Generic", "decodemime", 0) == 1;
-    for (int n = 1;; ++n) {
-        char key[32];
-        formatBuffer(key, "rule%d", n);
-        load.stopNumber = n;
-        const ProfileLine* line = file.find("Rule", key);
-        load.stopLine = line ? line->number : 0;
-        size_t length = 0;
-        std::string value = file.readString("Rule", key, RuleValueBufferSize, &length);
-        if (length == 0) {
-            load.stop = line ? LoadStop::Empty : LoadStop::Absent;
-            break;
-        }
-        if (length >= RuleValueBufferSize - 1) {
-            load.stop = LoadStop::TooLong;
-            break;
-        }
+    load.unreadMail = profile.unreadMail;
+    load.reportResult = profile.reportResult;
+    load.decodeMime = profile.decodeMime;
+    load.stopNumber = profile.stopNumber;
+    for (size_t i = 0; i < profile.rules.size(); ++i) {
+        const ProfileLine* line = ruleLine(file, static_cast<int>(i + 1));
         LoadedRule loaded;
-        if (!parseRuleValue(value.c_str(), loaded.rule)) {
-            load.stop = LoadStop::Unparsable;
-            break;
-        }
+        loaded.rule = profile.rules[i];
         loaded.key = line->key;
         loaded.line = line->number;
-        loaded.value = value;
+        loaded.value = profile.values[i];
         load.rules.push_back(loaded);
+    }
+    // Where it stopped, with the line of that key.
+    const ProfileLine* line = ruleLine(file, profile.stopNumber);
+    load.stopLine = line ? line->number : 0;
+    switch (profile.stop) {
+    case RulesStop::Empty: load.stop = line ? LoadStop::Empty : LoadStop::Absent; break;
+    case RulesStop::TooLong: load.stop = LoadStop::TooLong; break;
+    case RulesStop::Unparsable: load.stop = LoadStop::Unparsable; break;
     }
     return load;
 }
@@ -89,13 +87,21 @@ std::string messageTextFromFile(const std::string& content) {
     return learnTextOf(content);
 }
 
-RuleSet::RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime)
-    : decoder_(decodeMime ? new MessageDecoder : nullptr) {
+namespace {
+
+RuleList rulesOf(const std::vector<LoadedRule>& loaded) {
+    RuleList rules;
     for (const LoadedRule& entry : loaded)
-        rules_.push_back(entry.rule);
-    compileRules(rules_);
-    prepared_ = prepareRules(rules_);
-    for (const DistributeRule& rule : rules_) {
+        rules.push_back(entry.rule);
+    return rules;
+}
+
+}  // namespace
+
+RuleSet::RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime, bool unreadMail)
+    : judge_(rulesOf(loaded), VerdictOptions{unreadMail, decodeMime}) {
+    for (size_t i = 0; i < judge_.size(); ++i) {
+        const DistributeRule& rule = judge_.rule(i);
         std::string error;
         if (searchesByRegex(rule) && !rule.regex)
             error = regexCompileError(rule.searchText, strnlen(rule.searchText, sizeof rule.searchText));
@@ -103,68 +109,33 @@ RuleSet::RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime)
     }
 }
 
-RuleSet::~RuleSet() {
-    releaseRules(rules_);
-}
-
-int RuleSet::firstMatch(const char* messageText) const {
-    return findMatchingRule(prepared_, messageText, decoder_.get());
-}
-
-std::string RuleSet::searchedText(const char* messageText) const {
-    if (!decoder_)
-        return messageText;
-    size_t length = 0;
-    const char* text = decoder_->decodeMessage(messageText, &length);
-    return std::string(text, length);
-}
-
-RuleProbe RuleSet::probe(size_t index, const char* messageText) const {
-    RuleProbe probe;
-    const DistributeRule& rule = rules_[index];
-    const PreparedRule& prepared = prepared_.rules[index];
-    switch (rule.searchTarget) {
-    case WholeMessage:
-    case HeaderBlock: {
-        size_t length = 0;
-        if (decoder_)
-            messageText = decoder_->decodeMessage(messageText, &length);
-        else
-            length = strlen(messageText);
-        if (rule.searchTarget == HeaderBlock)
-            length = headerBlockEnd(messageText);
-        if (rule.useRegex) {
-            probe.matched = regexSearch(messageText, length, rule.regex);
-            if (probe.matched)
-                placeRegexMatch(messageText, length, rule.regex, probe);
+std::vector<RuleProbe> RuleSet::probeAll(const char* messageText, int* winner) const {
+    std::vector<RuleTrace> traces;
+    Verdict verdict = judge_.judge(messageText, false, &traces);
+    if (winner)
+        *winner = verdict.rule;
+    std::vector<RuleProbe> probes(traces.size());
+    for (size_t i = 0; i < traces.size(); ++i) {
+        RuleTrace& trace = traces[i];
+        RuleProbe& probe = probes[i];
+        const DistributeRule& rule = judge_.rule(i);
+        probe.matched = trace.matched;
+        if (rule.searchTarget == NamedHeader) {
+            probe.headerFound = trace.compared;
+            probe.inHeaderValue = trace.compared;
+            probe.headerValue = std::move(trace.text);
         } else {
-            probe.matched = plainMatch(messageText, length, prepared.pattern);
-            if (probe.matched)
-                placePlainMatch(messageText, length, prepared.pattern, probe);
+            probe.searched = std::move(trace.text);
         }
-        break;
+        if (!probe.matched)
+            continue;
+        const std::string& text = probe.inHeaderValue ? probe.headerValue : probe.searched;
+        if (searchesByRegex(rule))
+            placeRegexMatch(text.c_str(), text.size(), rule.regex, probe);
+        else
+            placePlainMatch(text.c_str(), text.size(), judge_.prepared().rules[i].pattern, probe);
     }
-    case NamedHeader: {
-        char value[kHeaderValueSize];
-        probe.headerFound = extractHeaderValue(messageText, rule.headerName, value);
-        if (!probe.headerFound)
-            break;
-        if (decoder_) {
-            char raw[kHeaderValueSize];
-            memcpy(raw, value, sizeof raw);
-            decoder_->decodeHeaderValue(raw, strlen(raw), value);
-        }
-        probe.headerValue = value;
-        probe.inHeaderValue = true;
-        probe.matched = plainMatch(value, probe.headerValue.size(), prepared.pattern);
-        if (probe.matched)
-            placePlainMatch(value, probe.headerValue.size(), prepared.pattern, probe);
-        break;
-    }
-    default:
-        break;
-    }
-    return probe;
+    return probes;
 }
 
 }  // namespace corvane

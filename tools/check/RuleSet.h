@@ -9,7 +9,7 @@
 
 #include "plugin/learning/LearnMail.h"
 #include "plugin/rules/DistributeRule.h"
-#include "plugin/rules/RuleMatching.h"
+#include "plugin/rules/MessageVerdict.h"
 #include "tools/check/ProfileFile.h"
 
 namespace corvane {
@@ -46,35 +46,30 @@ struct RuleProbe {
     size_t length = 0;
     bool headerFound = false;
     std::string headerValue;
+    std::string searched;  // whole-text targets: the text it searched (its header block, or all)
 };
 
-// The rules of a run, compiled and prepared once: the plug-in's own matching decides, and the
-// probes add the places of the matches. With decodeMime they match the decoded text, as the
-// plug-in does with the option.
+// The rules of a run with the plug-in's own decision (MessageJudge), and the places of the
+// matches it reports. With decodeMime they match the decoded text, as the plug-in does with the
+// option.
 class RuleSet {
 public:
-    explicit RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime = false);
-    ~RuleSet();
-    RuleSet(const RuleSet&) = delete;
-    RuleSet& operator=(const RuleSet&) = delete;
+    explicit RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime = false, bool unreadMail = false);
 
-    size_t size() const { return rules_.size(); }
-    const DistributeRule& rule(size_t index) const { return rules_[index]; }
+    size_t size() const { return judge_.size(); }
+    const DistributeRule& rule(size_t index) const { return judge_.rule(index); }
     // Oniguruma's error text for a regular-expression rule that does not compile, else empty.
     const std::string& regexError(size_t index) const { return regexErrors_[index]; }
+    const MessageJudge& judge() const { return judge_; }
 
-    // The index of the first matching rule, or -1: the plug-in's findMatchingRule.
-    int firstMatch(const char* messageText) const;
-    // Rule index alone on the NUL-terminated message text. Offsets of whole-text targets are
-    // in searchedText.
-    RuleProbe probe(size_t index, const char* messageText) const;
-    // The text HeaderBlock and WholeMessage rules search: the message, or its decoded form.
-    std::string searchedText(const char* messageText) const;
+    // The index of the first matching rule, or -1.
+    int firstMatch(const char* messageText) const { return judge_.firstMatch(messageText); }
+    // Every rule on the NUL-terminated message text; *winner gets the first match, or -1.
+    std::vector<RuleProbe> probeAll(const char* messageText, int* winner = nullptr) const;
+    RuleProbe probe(size_t index, const char* messageText) const { return probeAll(messageText)[index]; }
 
 private:
-    std::unique_ptr<MessageDecoder> decoder_;
-    RuleList rules_;
-    PreparedRules prepared_;
+    MessageJudge judge_;
     std::vector<std::string> regexErrors_;
 };
 

@@ -1,9 +1,9 @@
 #include "tools/check/Suggest.h"
 
 #include <algorithm>
-#include <set>
 
 #include "plugin/common/StrUtil.h"
+#include "plugin/learning/FiledMailLearning.h"
 #include "plugin/learning/Holdout.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/mailbox/MailboxPaths.h"
@@ -42,7 +42,7 @@ private:
 
 // The account's folders and message files from the disk, with what cannot be read recorded as
 // the other commands record it.
-class DiskMailReader : public LearnMailReader {
+class DiskMailReader : public FiledMailReader {
 public:
     DiskMailReader(const std::string& root, Findings& findings) : root_(root), findings_(findings) {}
     std::vector<LearnEntry> listFolder(const std::string& folder) override {
@@ -57,61 +57,31 @@ public:
     bool readMessage(const std::string& entry, size_t most, std::string& bytes) override {
         return readMessageFile(root_, entry, most, bytes, findings_);
     }
+    // Whether the folder has its settings file, as the plug-in tests a folder; named when not.
+    bool folderExists(const std::string& folder) override {
+        PathBuffer testPath;
+        if (formatFolderTestPath(root_.c_str(), folder.c_str(), testPath) && diskPathExists(testPath))
+            return true;
+        findings_.addUnreadable("no-entry-file", nativeDiskPath(testPath[0] ? testPath : root_ + folder),
+                                "フォルダの設定ファイル(Entry.ini)がありません。このフォルダからは学びません");
+        return false;
+    }
 
 private:
     const std::string& root_;
     Findings& findings_;
 };
 
-std::vector<LearnFolderMessage> readFolder(DiskMailReader& reader, const std::string& folder, bool takeUnread,
-                                           SuggestResult& result) {
-    size_t done = 0;
-    LearnFolderRead read = readLearnFolder(reader, folder, takeUnread, nullptr, done);
-    result.huge.insert(result.huge.end(), read.huge.begin(), read.huge.end());
-    result.binary.insert(result.binary.end(), read.binary.begin(), read.binary.end());
-    return std::move(read.messages);
-}
-
-std::string ruleCondition(const DistributeRule& rule) {
-    std::string where = rule.searchTarget == NamedHeader   ? std::string("ヘッダ「") + rule.headerName + "」の"
-                        : rule.searchTarget == HeaderBlock ? std::string("ヘッダ部の")
-                                                           : std::string("メール全体の");
-    return where + "「" + rule.searchText + "」" + (rule.matchCase ? "(大小区別)" : "");
-}
-
-std::string folderName(const SuggestResult& result, int folder) {
-    if (folder < 0)
-        return "郵便受けに残したメール";
-    return "「" + result.titles[static_cast<size_t>(folder)] + "」(" + result.input.folders[static_cast<size_t>(folder)] +
-           ")";
+// How each folder of the input is named: its title and its path.
+std::vector<std::string> folderLabels(const SuggestResult& result) {
+    std::vector<std::string> labels;
+    for (size_t f = 0; f < result.titles.size(); ++f)
+        labels.push_back("「" + result.titles[f] + "」(" + result.input.folders[f] + ")");
+    return labels;
 }
 
 std::string reasonText(const SuggestResult& result, const FolderLearning& folder, const Unseparated& unseparated) {
-    const LearnOptions& options = result.input.options;
-    switch (unseparatedReason(folder, unseparated)) {
-    case UnseparatedReason::ExistingRuleFirst:
-        return formatText("既存の規則%d が先に %s へ振り分けます", unseparated.existingRule,
-                          result.rules.load.rules[static_cast<size_t>(unseparated.existingRule - 1)].rule.destFolder);
-    case UnseparatedReason::TooFew:
-        return formatText("このメールのどの候補も、ほかのフォルダのメールに一致しないものは %d 通未満のメールにしかありません",
-                          options.leastEvidence);
-    case UnseparatedReason::UnderMinimum:
-        return ruleCondition(unseparated.best) + formatText(" は %d 通しか振り分けません (規則は最低 %d 通から)",
-                                                            unseparated.evidence, options.leastEvidence);
-    case UnseparatedReason::CandidateLimit:
-        return formatText("調べる規則の候補が上限 (%d 件) に達しました", static_cast<int>(kMostCandidatesPerFolder));
-    case UnseparatedReason::NoUsableHeader:
-        return "振り分けに使えるヘッダがありません";
-    case UnseparatedReason::Clash:
-        break;
-    }
-    return ruleCondition(unseparated.best) + formatText(" は%sの %d 通にも一致します",
-                                                        folderName(result, unseparated.clashFolder).c_str(),
-                                                        unseparated.clashCount);
-}
-
-std::string percent(int part, int whole) {
-    return whole ? formatText("%.1f%%", 100.0 * part / whole) : std::string("-");
+    return unseparatedText(result.input, folder, unseparated, "既存の規則%d", folderLabels(result));
 }
 
 void namesText(std::string& out, const char* label, const std::vector<std::string>& names) {
@@ -155,8 +125,21 @@ std::vector<std::string> suggestionLines(const Learning& learning, int firstNumb
     return lines;
 }
 
+bool readBackLines(const std::vector<std::string>& lines, RuleList& rules) {
+    std::string ini = "[Rule]\r\n";
+    for (size_t i = 0; i < lines.size(); ++i)
+        ini += formatText("rule%d=", static_cast<int>(i + 1)) + lines[i].substr(lines[i].find('=') + 1) + "\r\n";
+    RulesLoad load = loadRuleSet(ProfileFile(ini));
+    if (load.rules.size() != lines.size())
+        return false;
+    for (const LoadedRule& loaded : load.rules)
+        rules.push_back(loaded.rule);
+    return true;
+}
+
 std::vector<int> winnersOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
-                           const std::vector<LearnMessage>& messages, std::vector<std::string>* destinations) {
+                           const std::vector<LearnMessage>& messages, std::vector<std::string>* destinations,
+                           bool decodeMime) {
     std::string ini = "[Rule]\r\n";
     for (size_t i = 0; i < existing.size(); ++i)
         ini += formatText("rule%d=\"", static_cast<int>(i + 1)) + existing[i].value + "\"\r\n";
@@ -165,7 +148,7 @@ std::vector<int> winnersOf(const std::vector<LoadedRule>& existing, const std::v
     RulesLoad load = loadRuleSet(ProfileFile(ini));
     if (load.rules.size() != existing.size() + lines.size())
         return std::vector<int>();
-    RuleSet set(load.rules);
+    RuleSet set(load.rules, decodeMime);
     if (destinations)
         for (size_t r = 0; r < set.size(); ++r)
             destinations->push_back(set.rule(r).destFolder);
@@ -176,9 +159,10 @@ std::vector<int> winnersOf(const std::vector<LoadedRule>& existing, const std::v
 }
 
 std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
-                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages) {
+                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages,
+                                bool decodeMime) {
     std::vector<std::string> ruleDestinations;
-    std::vector<int> winners = winnersOf(existing, lines, messages, &ruleDestinations);
+    std::vector<int> winners = winnersOf(existing, lines, messages, &ruleDestinations, decodeMime);
     std::vector<int> folderOfRule;
     for (const std::string& destination : ruleDestinations) {
         int found = -2;
@@ -194,16 +178,6 @@ std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const s
 }
 
 namespace {
-
-// With the option decodemime the rules see decoded text: learning and its checks work on it.
-void decodeMessages(LearnInput& input) {
-    MessageDecoder decoder;
-    for (LearnMessage& message : input.messages) {
-        size_t length = 0;
-        const char* decoded = decoder.decodeMessage(message.text.c_str(), &length);
-        message.text.assign(decoded, length);
-    }
-}
 
 // The account's rules, run before any suggestion, and where the suggestions' numbers start.
 void readExistingRules(const std::string& root, SuggestResult& result) {
@@ -227,53 +201,33 @@ void readExistingRules(const std::string& root, SuggestResult& result) {
             result.needsSection = false;
 }
 
-// Whether the folder has its settings file, as the plug-in tests a folder; named when not.
-bool folderUsable(const std::string& root, const FolderEntry& folder, SuggestResult& result) {
-    PathBuffer testPath;
-    if (formatFolderTestPath(root.c_str(), folder.path, testPath) && diskPathExists(testPath))
-        return true;
-    result.findings.addUnreadable("no-entry-file", nativeDiskPath(testPath[0] ? testPath : root + folder.path),
-                                  "フォルダの設定ファイル(Entry.ini)がありません。このフォルダからは学びません");
-    return false;
-}
-
 // The user folders' mail, then the inbox mail that must stay (none with ignoreInbox).
 void gatherMail(const std::string& root, SuggestResult& result) {
-    FolderList folders;
-    listAccountFolders(folders, (root + result.account + "\\").c_str(), DiskFolderSource(root));
+    FiledMailSettings settings;
+    listAccountFolders(settings.folders, (root + result.account + "\\").c_str(), DiskFolderSource(root));
+    settings.rules = result.input.existing;
+    settings.unreadMail = result.rules.load.unreadMail;
+    settings.decodeMime = result.rules.load.decodeMime;
     DiskMailReader reader(root, result.findings);
-    std::set<std::string> visited;
-    std::vector<LearnFolderMessage> staying;
-    for (const FolderEntry& folder : folders) {
-        if (!visited.insert(folder.path).second)
-            continue;
-        if (folder.kind == Inbox && !result.ignoreInbox) {
-            staying = readFolder(reader, folder.path, result.rules.load.unreadMail, result);
-            continue;
-        }
-        if (folder.kind != UserFolder || !folderUsable(root, folder, result))
-            continue;
-        int index = static_cast<int>(result.input.folders.size());
-        result.input.folders.push_back(folder.path);
-        result.titles.push_back(folder.title);
-        for (LearnFolderMessage& message : readFolder(reader, folder.path, true, result)) {
-            result.entries.push_back(message.entry);
-            result.input.messages.push_back({std::move(message.text), index});
-        }
-    }
-    for (LearnFolderMessage& message : staying) {
-        result.entries.push_back(message.entry);
-        result.input.messages.push_back({std::move(message.text), -1});
-        ++result.staying;
-    }
+    FiledMail mail = gatherFiledMail(settings, !result.ignoreInbox, reader, nullptr);
+    LearnOptions options = result.input.options;
+    result.input = std::move(mail.input);
+    result.input.options = options;
+    result.input.options.decodeMime = settings.decodeMime;
+    result.titles = std::move(mail.titles);
+    result.entries = std::move(mail.entries);
+    result.huge = std::move(mail.huge);
+    result.binary = std::move(mail.binary);
+    result.staying = mail.staying;
 }
 
 // The suggestions read back from their rules-file text and run over all the learnt mail.
 void proveSuggestions(const std::string& root, SuggestResult& result) {
     const RulesLoad& load = result.rules.load;
+    bool decode = load.decodeMime;
     std::vector<int> destinations =
-        destinationsOf(load.rules, result.lines, result.input.folders, result.input.messages);
-    std::vector<int> byExisting = destinationsOf(load.rules, {}, result.input.folders, result.input.messages);
+        destinationsOf(load.rules, result.lines, result.input.folders, result.input.messages, decode);
+    std::vector<int> byExisting = destinationsOf(load.rules, {}, result.input.folders, result.input.messages, decode);
     result.proven.assign(result.input.folders.size(), 0);
     if (destinations.size() != result.input.messages.size() || byExisting.size() != destinations.size()) {
         result.findings.addProblem("suggestion-unreadable", result.rules.iniPath,
@@ -296,60 +250,17 @@ void proveSuggestions(const std::string& root, SuggestResult& result) {
     }
 }
 
-// Per folder of the rules learnt without the held-out mail: how many, and how many of them take
-// fewer of the learnt messages than the minimum when read back and run in order.
-void countHoldoutRules(const SuggestResult& result, const HoldoutSplit& split, const Learning& learnt,
-                       const std::vector<std::string>& lines, HoldoutFigures& figures) {
-    const std::vector<LoadedRule>& existing = result.rules.load.rules;
-    std::vector<int> winners = winnersOf(existing, lines, split.learnt.messages);
-    std::vector<int> wins(learnt.rules.size(), 0);
-    for (int winner : winners)
-        if (winner >= static_cast<int>(existing.size()))
-            ++wins[static_cast<size_t>(winner) - existing.size()];
-    for (size_t r = 0; r < learnt.rules.size(); ++r) {
-        HoldoutFolder& folder = figures.folders[static_cast<size_t>(learnt.rules[r].folder)];
-        ++folder.rules;
-        folder.underMinimum += wins[r] < result.input.options.leastEvidence;
-    }
-}
-
-// Rules learnt from the older mail of each folder, measured on the newest.
-void measureHoldout(SuggestResult& result) {
-    const RulesLoad& load = result.rules.load;
+// Rules learnt from the older mail of each folder, read back as the plug-in reads them and
+// measured on the newest.
+void measureHeldOut(SuggestResult& result) {
     HoldoutSplit split = splitNewest(result.input);
     Learning learnt = learnRules(split.learnt);
-    std::vector<std::string> lines = suggestionLines(learnt, result.firstNumber);
-    std::vector<LearnMessage> tested;
-    for (size_t m : split.heldOut)
-        tested.push_back(result.input.messages[m]);
-    std::vector<int> withSuggestions = destinationsOf(load.rules, lines, result.input.folders, tested);
-    std::vector<int> withExisting = destinationsOf(load.rules, {}, result.input.folders, tested);
-    HoldoutFigures& figures = result.figures;
-    figures.learnt = static_cast<int>(split.learnt.messages.size());
-    figures.folders.assign(result.input.folders.size(), HoldoutFolder());
-    for (size_t f = 0; f < figures.folders.size(); ++f)
-        figures.folders[f].byDate = split.byDate[f];
-    countHoldoutRules(result, split, learnt, lines, figures);
-    for (size_t i = 0; i < tested.size() && i < withSuggestions.size() && i < withExisting.size(); ++i) {
-        if (withExisting[i] != -1)
-            continue;  // an existing rule decides it, whatever was learnt
-        int own = tested[i].folder, to = withSuggestions[i];
-        if (own >= 0) {
-            ++figures.heldOut;
-            ++figures.folders[static_cast<size_t>(own)].heldOut;
-        }
-        if (to == -1)
-            continue;
-        ++figures.moved;
-        if (to >= 0)
-            ++figures.folders[static_cast<size_t>(to)].into;
-        if (to == own) {
-            ++figures.correct;
-            ++figures.folders[static_cast<size_t>(own)].correct;
-        } else if (own >= 0) {
-            ++figures.folders[static_cast<size_t>(own)].wrong;
-        }
+    RuleList learntRules;
+    if (!readBackLines(suggestionLines(learnt, result.firstNumber), learntRules)) {
+        result.findings.addProblem("suggestion-unreadable", result.rules.iniPath, "提案した規則を読み直せませんでした");
+        return;
     }
+    result.figures = measureHoldout(result.input, split, learnt, learntRules);
 }
 
 }  // namespace
@@ -363,13 +274,11 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     result.holdout = holdout;
     readExistingRules(root, result);
     gatherMail(root, result);
-    if (result.rules.load.decodeMime)
-        decodeMessages(result.input);
     result.learning = learnRules(result.input);
     result.lines = suggestionLines(result.learning, result.firstNumber);
     proveSuggestions(root, result);
     if (holdout)
-        measureHoldout(result);
+        measureHeldOut(result);
     return result;
 }
 
@@ -399,8 +308,8 @@ std::string folderLineText(const SuggestResult& result, size_t f) {
 std::string holdoutFolderText(const SuggestResult& result, size_t f) {
     const HoldoutFolder& folder = result.figures.folders[f];
     return "    " + displayBytes(result.input.folders[f]) + " 「" + displayBytes(result.titles[f]) + "」 " +
-           formatText("適合率 %s 再現率 %s (新しい %d 通中 %d 通", percent(folder.correct, folder.into).c_str(),
-                      percent(folder.correct, folder.heldOut).c_str(), folder.heldOut, folder.correct) +
+           formatText("適合率 %s 再現率 %s (新しい %d 通中 %d 通", percentText(folder.correct, folder.into).c_str(),
+                      percentText(folder.correct, folder.heldOut).c_str(), folder.heldOut, folder.correct) +
            (folder.wrong ? formatText("、別のフォルダへ %d 通", folder.wrong) : std::string()) +
            (folder.into > folder.correct ? formatText("、ほかから %d 通", folder.into - folder.correct) : std::string()) +
            formatText(") 規則 %d 件、%d 通未満の規則 %d 件", folder.rules, result.input.options.leastEvidence,
@@ -414,9 +323,9 @@ std::string holdoutText(const SuggestResult& result) {
                                  "学んだ規則で振り分けました\n",
                                  static_cast<int>(kHoldoutDivisor), figures.learnt);
     out += formatText("  適合率 %s (移動した %d 通のうち正しいフォルダへ %d 通)\n",
-                      percent(figures.correct, figures.moved).c_str(), figures.moved, figures.correct);
+                      percentText(figures.correct, figures.moved).c_str(), figures.moved, figures.correct);
     out += formatText("  再現率 %s (振り分けるべき %d 通のうち %d 通)\n",
-                      percent(figures.correct, figures.heldOut).c_str(), figures.heldOut, figures.correct);
+                      percentText(figures.correct, figures.heldOut).c_str(), figures.heldOut, figures.correct);
     for (size_t f = 0; f < figures.folders.size(); ++f)
         out += holdoutFolderText(result, f);
     return out;
@@ -516,8 +425,8 @@ void holdoutJson(JsonWriter& json, const SuggestResult& result) {
     json.key("heldOut").value(figures.heldOut);
     json.key("moved").value(figures.moved);
     json.key("correct").value(figures.correct);
-    json.key("precision").value(percent(figures.correct, figures.moved));
-    json.key("recall").value(percent(figures.correct, figures.heldOut));
+    json.key("precision").value(percentText(figures.correct, figures.moved));
+    json.key("recall").value(percentText(figures.correct, figures.heldOut));
     json.key("folders").beginArray();
     for (size_t f = 0; f < figures.folders.size(); ++f) {
         const HoldoutFolder& folder = figures.folders[f];
@@ -528,8 +437,8 @@ void holdoutJson(JsonWriter& json, const SuggestResult& result) {
         json.key("correct").value(folder.correct);
         json.key("wrong").value(folder.wrong);
         json.key("into").value(folder.into);
-        json.key("precision").value(percent(folder.correct, folder.into));
-        json.key("recall").value(percent(folder.correct, folder.heldOut));
+        json.key("precision").value(percentText(folder.correct, folder.into));
+        json.key("recall").value(percentText(folder.correct, folder.heldOut));
         json.key("rules").value(folder.rules);
         json.key("underMinimum").value(folder.underMinimum);
         json.key("byDate").value(folder.byDate);

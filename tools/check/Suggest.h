@@ -9,27 +9,10 @@
 
 #include "tools/check/AccountRules.h"
 #include "tools/check/Findings.h"
+#include "plugin/learning/Holdout.h"
 #include "plugin/learning/RuleLearning.h"
 
 namespace corvane {
-
-struct HoldoutFolder {
-    int heldOut = 0;  // filed messages held out of the learning
-    int correct = 0;  // of them, put into their folder by the rules learnt without them
-    int wrong = 0;    // of them, sent to another folder
-    int into = 0;     // held-out messages (of any folder or staying) those rules put into this folder
-    int rules = 0;    // rules learnt for it without the held-out mail
-    int underMinimum = 0;  // of them, rules that take fewer learnt messages than the minimum, read back as the plug-in reads them
-    bool byDate = true;    // held out by the Date header, not by list order
-};
-
-struct HoldoutFigures {
-    int learnt = 0;    // messages learnt from (folders and those that stay)
-    int heldOut = 0;   // filed messages held out, not decided by an existing rule
-    int moved = 0;     // held-out messages (filed or staying) a suggestion moves
-    int correct = 0;   // of them, into their own folder
-    std::vector<HoldoutFolder> folders;
-};
 
 struct SuggestResult {
     std::string account;
@@ -65,11 +48,18 @@ std::vector<std::string> suggestionLines(const Learning& learning, int firstNumb
 // Where the existing rules followed by the suggestion lines, read back as the plug-in reads
 // "corvane.ini", send each message: the index of its folder in folders, -1 when no rule takes
 // it, -2 for any other destination. lines that do not all read back give an empty result.
+// With decodeMime the rules match the messages as a run decodes them.
 std::vector<int> destinationsOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
-                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages);
+                                const std::vector<std::string>& folders, const std::vector<LearnMessage>& messages,
+                                bool decodeMime = false);
 
 // Likewise, the index of the rule that takes each message (existing rules first), -1 for none.
 std::vector<int> winnersOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
-                           const std::vector<LearnMessage>& messages, std::vector<std::string>* destinations = nullptr);
+                           const std::vector<LearnMessage>& messages, std::vector<std::string>* destinations = nullptr,
+                           bool decodeMime = false);
+
+// The rules the lines read back as, as the plug-in reads "corvane.ini"; false when they do not
+// all read back.
+bool readBackLines(const std::vector<std::string>& lines, RuleList& rules);
 
 }  // namespace corvane

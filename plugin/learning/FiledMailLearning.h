@@ -34,7 +34,7 @@ struct FiledMailSettings {
     RuleList rules;      // the sheet's working rules, run before any proposal
     bool unreadMail = false;  // box 1001: unread inbox mail is taken by a run, so it must stay
     // Box 1018: a run then matches decoded text (MIME and charsets to code page 932), so the
-    // mail is decoded before it is learnt from, as corvane-check suggest does with decodemime.
+    // mail is learnt from as a run decodes it, as corvane-check suggest does with decodemime.
     bool decodeMime = false;
 };
 
@@ -54,10 +54,33 @@ struct FiledMailLearning {
     bool cancelled = false;  // nothing proposed
 };
 
+// The mail learnt from: the user folders' mail, then, withInbox, the inbox mail that no
+// proposal may take (the unread mail only when a run takes it).
+struct FiledMail {
+    LearnInput input;                   // with the settings' rules and decodeMime
+    std::vector<std::string> titles;    // per folder of input.folders
+    std::vector<std::string> entries;   // per message of input.messages
+    std::vector<std::string> huge;      // longer than a run reads: learnt from their start
+    std::vector<std::string> binary;    // with a NUL byte: learnt from the text before it
+    int staying = 0;                    // messages of the inbox
+    size_t folders = 0;                 // folders read
+    size_t messages = 0;                // messages read
+    bool cancelled = false;
+};
+
+FiledMail gatherFiledMail(const FiledMailSettings& settings, bool withInbox, FiledMailReader& reader,
+                          FiledMailMonitor* monitor);
+
 FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMailReader& reader,
                                      FiledMailMonitor* monitor);
 
-// How the dialog names a rule's condition in a reason: ヘッダ「From:」の「text」.
+// How a rule's condition is named in a reason: ヘッダ「From:」の「text」, (大小区別) after it
+// when it keeps case.
 std::string conditionText(const DistributeRule& rule);
+
+// Why a filed message stays unseparated, in words. existingRule names an existing rule by its
+// number (a format with one %d); labels name the folders of input.folders.
+std::string unseparatedText(const LearnInput& input, const FolderLearning& folder, const Unseparated& why,
+                            const char* existingRule, const std::vector<std::string>& labels);
 
 }  // namespace corvane
