@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/mailbox/History.h"
+#include "plugin/history/History.h"
 
 using namespace corvane;
 

@@ -14,6 +14,7 @@ LAYERS = [
     ['resources', 'common'],
     ['hostapi'],
     ['mailbox'],
+    ['history'],
     ['rules'],
     ['learning'],
     ['folders'],

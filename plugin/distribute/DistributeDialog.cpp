@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "plugin/mailbox/HistoryFile.h"
+#include "plugin/history/HistoryFile.h"
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/distribute/DistributionWorker.h"

@@ -8,9 +8,9 @@
 
 #include "plugin/folders/FolderRegistry.h"
 #include "plugin/folders/MessageReading.h"
-#include "plugin/mailbox/History.h"
+#include "plugin/history/History.h"
 #include "plugin/mailbox/MessageDecoder.h"
-#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/history/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"
 
 namespace corvane {

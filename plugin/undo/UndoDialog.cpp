@@ -1,7 +1,7 @@
 #include "plugin/undo/UndoDialog.h"
 
 #include "plugin/folders/FolderRegistry.h"
-#include "plugin/mailbox/HistoryFile.h"
+#include "plugin/history/HistoryFile.h"
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"

@@ -4,7 +4,7 @@
 
 #include "plugin/mailbox/AccountFiles.h"
 #include "plugin/mailbox/MailboxFiles.h"
-#include "plugin/mailbox/MessageListKeys.h"
+#include "plugin/history/MessageListKeys.h"
 
 namespace corvane {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "plugin/folders/FolderRegistry.h"
-#include "plugin/mailbox/History.h"
-#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/history/History.h"
+#include "plugin/history/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"
 
 namespace corvane {

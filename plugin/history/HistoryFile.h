@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/mailbox/History.h"
-#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/history/History.h"
+#include "plugin/history/MessageIdentity.h"
 
 namespace corvane {
 

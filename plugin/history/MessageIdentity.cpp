@@ -1,4 +1,4 @@
-#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/history/MessageIdentity.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "plugin/mailbox/History.h"
+#include "plugin/history/History.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "plugin/mailbox/HistoryFile.h"
+#include "plugin/history/HistoryFile.h"
 
 #include <algorithm>
 #include <climits>
