@@ -5,21 +5,18 @@
 #include <string>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/common/WinHandle.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/mailbox/AccountFiles.h"
 #include "plugin/mailbox/MailboxFiles.h"
 
 namespace corvane {
 
-const char kHistoryFileName[] = "corvane.his";
-const char kIdentityFileName[] = "corvane.hid";
+const char kHistoryBusyText[] =
+    "この口座の振り分けか元に戻す処理が別のウィンドウで実行中です.\nそれが終わってからもう一度実行してください.";
 
 namespace {
 
-// Same length as the history file's name, so they fit wherever that does.
-const char kHistoryTempName[] = "corvane.tmp";
-const char kIdentityTempName[] = "corvane.tid";
+const char kLockFileName[] = "corvane.lck";
 
 bool writeAll(HANDLE file, const std::string& bytes) {
     size_t done = 0;
@@ -33,101 +30,96 @@ bool writeAll(HANDLE file, const std::string& bytes) {
     return true;
 }
 
-// Writes bytes beside the account file name and puts them in its place in one step.
-bool replaceAccountFile(const char* accountDir, const char* name, const char* tempName, const std::string& bytes) {
-    PathBuffer path, tempPath;
-    if (!accountFilePath(accountDir, name, path) || !accountFilePath(accountDir, tempName, tempPath))
-        return false;
-    {
-        UniqueFile file(CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            return false;
-        if (!writeAll(file.get(), bytes) || !FlushFileBuffers(file.get())) {
-            file.reset();
-            DeleteFileA(tempPath);
-            return false;
-        }
-    }
-    if (!MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(tempPath);
-        return false;
-    }
-    return true;
-}
-
-void deleteAccountFile(const char* accountDir, const char* name) {
-    PathBuffer path;
-    if (accountFilePath(accountDir, name, path))
-        DeleteFileA(path);
-}
-
 }  // namespace
 
-bool writeHistory(const char* accountDir, HWND folderWindow, const MoveList& moves,
-                  const std::vector<MessageIdentity>& identities) {
-    const char* source = hostApi().APAFolderGetCurrentFolder(folderWindow);
-    if (!source)
-        source = "";
-    std::string bytes = formatHistory(source, classifyFolderPath(source) == Trash, moves.text);
-    return replaceHistory(accountDir, bytes, identities, parseHistoryText(bytes.c_str()).moves.size());
+bool AccountDiskWin::path(const char* name, PathBuffer& out) const {
+    return accountFilePath(dir_.c_str(), name, out);
 }
 
-bool replaceHistory(const char* accountDir, const std::string& bytes, const std::vector<MessageIdentity>& identities,
-                    size_t moveCount) {
-    bool companion = !identities.empty() && identities.size() == moveCount &&
-                     replaceAccountFile(accountDir, kIdentityFileName, kIdentityTempName, formatIdentities(bytes, identities));
-    if (!companion)
-        deleteAccountFile(accountDir, kIdentityFileName);
-    return replaceAccountFile(accountDir, kHistoryFileName, kHistoryTempName, bytes);
-}
-
-bool loadHistory(const char* accountDir, HistoryRecord& record, std::vector<MessageIdentity>& identities) {
-    identities.clear();
-    PathBuffer path, companionPath;
-    if (!accountFilePath(accountDir, kHistoryFileName, path) || !accountFilePath(accountDir, kIdentityFileName, companionPath))
-        return false;
+bool AccountDiskWin::read(const char* name, std::string& bytes) {
+    PathBuffer full;
     size_t length = 0;
-    char* text = readWholeFile(path, nullptr, false, &length);
+    char* text = path(name, full) ? readWholeFile(full, nullptr, false, &length) : nullptr;
     if (!text)
         return false;
-    size_t companionLength = 0;
-    char* companion = readWholeFile(companionPath, nullptr, false, &companionLength);
     try {
-        record = parseHistoryText(text);
-        if (companion)
-            parseIdentities(companion, companionLength, text, length, record.moves.size(), identities);
+        bytes.assign(text, length);
     } catch (...) {
-        freeText(companion);
         freeText(text);
         throw;
     }
-    freeText(companion);
     freeText(text);
     return true;
 }
 
-void deleteHistory(const char* accountDir) {
-    deleteAccountFile(accountDir, kHistoryFileName);
-    deleteAccountFile(accountDir, kIdentityFileName);
+bool AccountDiskWin::exists(const char* name) {
+    PathBuffer full;
+    DWORD attributes = path(name, full) ? GetFileAttributesA(full) : INVALID_FILE_ATTRIBUTES;
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+bool AccountDiskWin::write(const char* name, const std::string& bytes) {
+    PathBuffer full;
+    if (!path(name, full))
+        return false;
+    UniqueFile file(CreateFileA(full, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && writeAll(file.get(), bytes) && FlushFileBuffers(file.get());
+}
+
+bool AccountDiskWin::rename(const char* from, const char* to) {
+    PathBuffer fromPath, toPath;
+    return path(from, fromPath) && path(to, toPath) &&
+           MoveFileExA(fromPath, toPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool AccountDiskWin::remove(const char* name) {
+    PathBuffer full;
+    if (!path(name, full))
+        return false;
+    return DeleteFileA(full) || GetFileAttributesA(full) == INVALID_FILE_ATTRIBUTES;
+}
+
+// The journal is read by others while the run holds it, and is never flushed per move: a
+// process that dies leaves what it wrote to the system, which writes it out in its own time.
+bool AccountDiskWin::openJournal(const char* name) {
+    PathBuffer full;
+    if (!path(name, full))
+        return false;
+    journal_.reset(CreateFileA(full, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    return journal_.valid();
+}
+
+bool AccountDiskWin::append(const std::string& bytes) {
+    return journal_ && writeAll(journal_.get(), bytes);
+}
+
+std::string historySourceLine(HWND folderWindow) {
+    const char* source = hostApi().APAFolderGetCurrentFolder(folderWindow);
+    if (!source)
+        source = "";
+    return historySourceLine(source, classifyFolderPath(source) == Trash);
+}
+
 int countHistory(HWND folderWindow) {
-    PathBuffer path;
-    if (!formatBuffer(path, "%s%s", hostApi().APAGetAccount(folderWindow), kHistoryFileName))
+    AccountDiskWin disk(hostApi().APAGetAccount(folderWindow));
+    StoredCount stored = countStoredRecord(disk);
+    if (!stored.found)
         return -1;
-    size_t length = 0;
-    char* text = readWholeFile(path, nullptr, false, &length);
-    if (!text) {
-        DWORD attributes = GetFileAttributesA(path);
-        // A file that opens but cannot be read has no first line.
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : -1;
-    }
-    HistoryCount count = countHistoryLines(text, length);
-    freeText(text);
-    if (!count.hasFirstLine)
+    if (!stored.count.hasFirstLine)
         return 0;
-    if (!folderExists(count.firstLine.c_str()))
+    if (!folderExists(stored.count.firstLine.c_str()))
         return -2;
-    return count.moveLines > INT_MAX ? INT_MAX : static_cast<int>(count.moveLines);
+    return stored.count.moveLines > INT_MAX ? INT_MAX : static_cast<int>(stored.count.moveLines);
+}
+
+bool HistoryLock::acquire(const char* accountDir) {
+    PathBuffer full;
+    if (!accountFilePath(accountDir, kLockFileName, full))
+        return true;
+    file_.reset(CreateFileA(full, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return file_.valid() || GetLastError() != ERROR_SHARING_VIOLATION;
 }
 
 }  // namespace corvane

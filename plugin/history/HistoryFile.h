@@ -1,46 +1,60 @@
-// "corvane.his" in the account directory, and beside it "corvane.hid", the identities of the
-// messages it records: written at the end of a sorting run, counted and read before an undo.
+// The account's record of its last run on the Windows file system (HistoryStore.h says which
+// files and in which order), and the lock that keeps one run at a time on it.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-#include "plugin/history/History.h"
-#include "plugin/history/MessageIdentity.h"
+#include "plugin/common/WinHandle.h"
+#include "plugin/history/HistoryStore.h"
+#include "plugin/mailbox/MailboxPaths.h"
 
 namespace corvane {
 
-// The history file's name in the account directory, and its companion's.
-extern const char kHistoryFileName[];
-extern const char kIdentityFileName[];
+// The files of one account directory (ending with a backslash). A name that would not fit a
+// path can be neither read nor written.
+class AccountDiskWin final : public AccountDisk {
+public:
+    explicit AccountDiskWin(const char* accountDir) : dir_(accountDir ? accountDir : "") {}
+    bool read(const char* name, std::string& bytes) override;
+    bool exists(const char* name) override;
+    bool write(const char* name, const std::string& bytes) override;
+    bool rename(const char* from, const char* to) override;
+    bool remove(const char* name) override;
+    bool openJournal(const char* name) override;
+    bool append(const std::string& bytes) override;
+    void closeJournal() override { journal_.reset(); }
 
-// Replaces the history file in the account directory (ending with a backslash) with the
-// record of this run: the folder the window
-// shows now, then one line per move; and its companion with the identities, one per move.
-// Each file is written beside the old one and then put in its place in one step, the companion
-// first, so a failed write leaves the previous record whole and a companion that does not
-// belong to the history beside it is never read as its own. Returns false when the history
-// was not replaced; nothing is reported.
-bool writeHistory(const char* accountDir, HWND folderWindow, const MoveList& moves,
-                  const std::vector<MessageIdentity>& identities);
+private:
+    bool path(const char* name, PathBuffer& out) const;
 
-// Replaces history and companion with these bytes and identities in the same way; without an
-// identity for every move, no companion stands beside the new history.
-bool replaceHistory(const char* accountDir, const std::string& bytes, const std::vector<MessageIdentity>& identities,
-                    size_t moveCount);
+    std::string dir_;
+    UniqueFile journal_;
+};
 
-// The history as the undo reads it, with the identities of its moves when its companion
-// belongs to it (else identities is empty). False when the history cannot be read.
-bool loadHistory(const char* accountDir, HistoryRecord& record, std::vector<MessageIdentity>& identities);
+// Line 1 of a history written now for the window: the folder it shows, with "\Trash.box"
+// appended for the trash.
+std::string historySourceLine(HWND folderWindow);
 
-// Deletes the history file and its companion.
-void deleteHistory(const char* accountDir);
-
-// The number of moves recorded in the history file of the window's account, or -1 when the
-// file cannot be opened, -2 when the folder of its first line no longer exists, 0 when it has
-// no first line or no move lines.
+// The number of moves recorded for the window's account, or -1 when there is no record, -2 when
+// the folder of its first line no longer exists, 0 when it has no first line or no move lines.
 int countHistory(HWND folderWindow);
+
+// Keeps the account's record to one run at a time, across windows and processes: a file in the
+// account directory held open without sharing, gone when the holder ends, however it ends.
+class HistoryLock {
+public:
+    // False when another run of the account holds it. A directory where the file cannot be made
+    // for another reason holds no record either, and does not stop the run.
+    bool acquire(const char* accountDir);
+    void release() { file_.reset(); }
+
+private:
+    UniqueFile file_;
+};
+
+// What a run says when another run of the account holds the lock.
+extern const char kHistoryBusyText[];
 
 }  // namespace corvane
