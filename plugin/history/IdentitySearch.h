@@ -25,6 +25,9 @@ public:
     virtual bool readHead(const std::string& entry, std::vector<char>& buffer, size_t& read, uint64_t& size) = 0;
 };
 
+// One search per undo: each folder's message list is read once, at its first record, and its
+// entries indexed by file size, so that the cost grows with records plus folder size. A
+// candidate's bytes are read only when its size is the identity's.
 class IdentitySearch {
 public:
     // The most entries of a folder's message list that a search looks through.
@@ -41,7 +44,15 @@ public:
     bool holds(const std::string& entry, const MessageIdentity& identity);
 
 private:
+    struct FolderIndex {
+        bool complete = false;  // the list was read and held no more entries than the bound
+        std::map<uint64_t, std::vector<std::string>> bySize;
+    };
+    const FolderIndex& indexOf(const std::string& folder);
+    bool holdsRead(const std::string& entry, const MessageIdentity& identity);
+
     MessageFiles& files_;
+    std::map<std::string, FolderIndex> folders_;
     std::vector<char> buffer_;
 };
 
