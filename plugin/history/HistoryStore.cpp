@@ -61,7 +61,7 @@ bool parseJournalLine(const std::string& line, HistoryMove& move, MessageIdentit
         return false;
     move.entryName = line.substr(identityEnd + 1, entryEnd - identityEnd - 1);
     move.destFolder = line.substr(entryEnd + 1);
-    return true;
+    return !hasLineEnd(move.entryName) && !hasLineEnd(move.destFolder);
 }
 
 }  // namespace

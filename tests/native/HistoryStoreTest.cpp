@@ -288,6 +288,7 @@ TEST(HistoryStore, AJournalIsReadUpToItsFirstLineThatIsTornOrMalformed) {
         {"torn in the digest", one + two.substr(0, 30), 1},
         {"no destination", one + two.substr(0, two.rfind(' ')) + "\r\n" + one, 1},
         {"a bad digest", one + "F 12 " + std::string(64, 'g') + " e d\r\n" + one, 1},
+        {"a lone line feed", one + two.substr(0, two.size() - 4) + "\nx\r\n" + one, 1},
         {"empty", "", 0},
     };
     for (const JournalCase& c : cases) {
