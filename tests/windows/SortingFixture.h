@@ -302,7 +302,8 @@ protected:
     static HWND progressDialog() { return FindWindowA("#32770", "Corvane"); }
 
     // Another host process distributes the inbox, all of it selected, and is killed without
-    // clean-up at its move number `move` (from 1): before the file moves, or after it.
+    // clean-up at its move number `move` (from 1): before the file moves, or after it. Then this
+    // host reads the mailbox again, as a new host process would.
     void distributeInChildKilled(int move, bool afterTheMove) {
         std::string event = "corvane-test-stop-" + std::to_string(GetCurrentProcessId());
         HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
@@ -329,6 +330,8 @@ protected:
         CloseHandle(stopped);
         ASSERT_TRUE(launched);
         ASSERT_EQ(WAIT_OBJECT_0, woke) << "the host did not reach its stop";
+        // This host plays the one started again on the mailbox.
+        host.reopenMailbox();
     }
 
     corvane::RuleList rules_;

@@ -10,11 +10,12 @@ using namespace sorting;
 namespace {
 
 constexpr int kMessages = 12;
-const char* const kDestinations[] = {kWork, kLists, kFamily};
-const char* const kSubjects[] = {"to work", "to lists", "to family"};
+constexpr int kDestinationCount = 4;
+const char* const kDestinations[kDestinationCount] = {kWork, kLists, kFamily, kTrash};
+const char* const kSubjects[kDestinationCount] = {"to work", "to lists", "to family", "to trash"};
 
 std::string messageText(int n) {
-    return std::string("Subject: ") + kSubjects[n % 3] + " number " + std::to_string(n) + "\r\n\r\nbody " +
+    return std::string("Subject: ") + kSubjects[n % kDestinationCount] + " number " + std::to_string(n) + "\r\n\r\nbody " +
            std::string(static_cast<size_t>(n % 4), '.') + "\r\n";
 }
 
@@ -26,7 +27,7 @@ protected:
     void SetUp() override {
         SortingTest::SetUp();
         writeRules({header("Subject:", "to work", kWork), header("Subject:", "to lists", kLists),
-                    header("Subject:", "to family", kFamily)},
+                    header("Subject:", "to family", kFamily), header("Subject:", "to trash", kTrash)},
                    true, false);
         for (int n = 0; n < kMessages; ++n) {
             char key[16];
@@ -34,8 +35,8 @@ protected:
             inbox_.push_back(mailbox().addMessage(kInbox, messageText(n), false, key));
             // Every third key is taken in the destination by a message of its own.
             if (n % 3 == 0)
-                mailbox().addMessage(kDestinations[n % 3], "Subject: own " + std::to_string(n) + "\r\n\r\nkept\r\n", false,
-                                     key);
+                mailbox().addMessage(kDestinations[n % kDestinationCount],
+                                     "Subject: own " + std::to_string(n) + "\r\n\r\nkept\r\n", false, key);
         }
         before_ = places();
     }
@@ -225,7 +226,7 @@ TEST_F(UndoCrash, AnUndoFromAnotherWindowDuringARunIsRefusedAndTheRecordStaysWho
     ASSERT_EQ(static_cast<size_t>(kMessages), host.moves.size());
     std::vector<std::pair<std::string, std::string>> recorded;
     for (int n = 0; n < kMessages; ++n)
-        recorded.emplace_back(inbox_[n], kDestinations[n % 3]);
+        recorded.emplace_back(inbox_[n], kDestinations[n % kDestinationCount]);
     EXPECT_EQ(historyBytes(kInbox, recorded), readHistory());
     std::vector<std::string> texts = undoAnsweringYes();
     ASSERT_EQ(2u, texts.size());
