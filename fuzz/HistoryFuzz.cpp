@@ -1,12 +1,13 @@
 // History file readers on hostile files: parsing, the line count of the undo command's check,
-// line-end trimming, and the writer's output read back.
+// line-end trimming, the writer's output read back, and the run's journal read and written again.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "plugin/mailbox/History.h"
+#include "plugin/history/History.h"
+#include "plugin/history/HistoryStore.h"
 
 using namespace corvane;
 
@@ -43,5 +44,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     HistoryRecord again = parseHistoryText(file.c_str());
     if (!again.ok || again.sourceFolder != "acct\\Inbox.box")
         abort();
+
+    // A journal's moves, each with its identity, write back to the lines they were read from.
+    StoredRecord journal;
+    if (parseJournal(text, journal)) {
+        if (journal.identities.size() != journal.record.moves.size())
+            abort();
+        std::string rewritten = journalStart(journal.record.sourceFolder);
+        for (size_t i = 0; i < journal.record.moves.size(); ++i) {
+            std::string out;
+            if (!journalLine(journal.record.moves[i], journal.identities[i], out))
+                abort();
+            rewritten += out;
+        }
+        if (text.compare(0, rewritten.size(), rewritten) != 0)
+            abort();
+    }
     return 0;
 }

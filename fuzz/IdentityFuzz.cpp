@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/mailbox/MessageIdentity.h"
-#include "plugin/mailbox/MessageListKeys.h"
+#include "plugin/history/MessageIdentity.h"
+#include "plugin/history/MessageListKeys.h"
 
 using namespace corvane;
 

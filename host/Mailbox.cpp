@@ -21,6 +21,10 @@ std::string parentOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// Where the host remembers the names its trashed messages had: "name before<TAB>name in the
+// trash" per line.
+const char kTrashOrigins[] = "standhost-trash.txt";
+
 void writeProfile(const std::string& file, const char* section, const char* key, const std::string& value) {
     WritePrivateProfileStringA(section, key, value.c_str(), file.c_str());
 }
@@ -31,6 +35,22 @@ Mailbox::Mailbox(std::string root) : root_(std::move(root)) {
     if (root_.empty() || root_.back() != '\\')
         root_ += '\\';
     CreateDirectoryA(root_.c_str(), nullptr);
+    std::string text = readFile(root_ + kTrashOrigins);
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        size_t tab = text.find('\t', at);
+        if (tab < end)
+            trashedFrom_[text.substr(at, tab - at)] = text.substr(tab + 1, end - tab - 1);
+    }
+}
+
+void Mailbox::saveTrashOrigins() const {
+    std::string text;
+    for (const auto& origin : trashedFrom_)
+        text += origin.first + "\t" + origin.second + "\n";
+    writeFile(root_ + kTrashOrigins, text);
 }
 
 std::string Mailbox::createAccount(const std::string& account, const std::string& order) {
@@ -174,10 +194,13 @@ std::string Mailbox::moveMessage(const std::string& requested, const std::string
     std::vector<MessageRecord> to = readMessageList(target);
     to.push_back({newKey, unread});
     writeMessageList(target, to);
-    if (trashed != trashedFrom_.end() && entry != requested)
+    bool forgotten = trashed != trashedFrom_.end() && entry != requested;
+    if (forgotten)
         trashedFrom_.erase(trashed);
     if (isTrashPath(target))
         trashedFrom_[requested] = newEntry;
+    if (forgotten || isTrashPath(target))
+        saveTrashOrigins();
     return newEntry;
 }
 

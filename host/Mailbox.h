@@ -36,7 +36,8 @@ public:
 
     // The host's move: the message file and its list record go from the entry's folder into
     // folder (a folder path), or into the trash of the entry's account when folder is empty.
-    // A message the host put in the trash is still found by the entry name it had before.
+    // A message the host put in the trash is still found by the entry name it had before, also
+    // by a later host process on the same mailbox (the host keeps that in a file at the root).
     // Returns the new entry name, or empty when the move could not be made.
     std::string moveMessage(const std::string& entry, const std::string& folder);
 
@@ -58,6 +59,8 @@ public:
     static bool writeFile(const std::string& path, const std::string& content);
 
 private:
+    void saveTrashOrigins() const;
+
     std::string root_;
     int nextKey_ = 1;
     std::map<std::string, std::string> trashedFrom_;  // entry before the trash -> entry in it

@@ -1,6 +1,7 @@
 #include "host/Script.h"
 
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "host/PluginModule.h"
@@ -219,6 +220,7 @@ private:
             {"expect-unanswered", &ScriptRunner::expectUnanswered},
             {"screenshots", &ScriptRunner::screenshots}, {"preview", &ScriptRunner::preview},
             {"check-moves", &ScriptRunner::checkMoves}, {"option", &ScriptRunner::option},
+            {"stop-at-move", &ScriptRunner::stopAtMove},
         };
         auto it = verbs.find(args[0]);
         if (it == verbs.end()) {
@@ -526,6 +528,37 @@ private:
             say("  rule " + std::to_string(rule.first) + ": " + std::to_string(rule.second) + " messages");
         say("moves checked: " + std::to_string(count) + " moved, " + std::to_string(differences) + " differences");
         return differences == 0;
+    }
+
+    // stop-at-move N before|after EVENT: the host's N-th move (from 1) stops the process, before
+    // or after its file moves: the named event is set and the window thread waits for ever, so
+    // that a test can kill the process there as a crash would.
+    bool stopAtMove(const Args& args) {
+        if (args.size() < 4)
+            return false;
+        int stopAt = std::stoi(args[1]);
+        std::string event = args[3];
+        auto calls = std::make_shared<int>(0);
+        auto stop = [event] {
+            HANDLE handle = OpenEventA(EVENT_MODIFY_STATE, FALSE, event.c_str());
+            if (handle)
+                SetEvent(handle);
+            for (;;)
+                Sleep(INFINITE);
+        };
+        if (args[2] == "after")
+            host().onMove = [=](const MoveRequest&) {
+                if (++*calls == stopAt)
+                    stop();
+            };
+        else
+            host().refuseMove = [=](const std::string&, const std::string&) {
+                if (++*calls == stopAt)
+                    stop();
+                return false;
+            };
+        say("stop at move " + args[1] + " " + args[2]);
+        return true;
     }
 
     bool expectUnanswered(const Args&) {

@@ -46,6 +46,9 @@ public:
 
     // Starts over with a new mailbox root; windows of an earlier session must be closed.
     void reset(const std::string& mailboxRoot);
+    // Reads again what the host keeps of the mailbox on disk, as a host started again on it does
+    // (after another host process worked on the same mailbox).
+    void reopenMailbox() { mailbox_ = std::make_unique<Mailbox>(mailboxRoot_); }
     Mailbox& mailbox() { return *mailbox_; }
     bool hasMailbox() const { return mailbox_ != nullptr; }
     DialogRobot& robot() { return robot_; }

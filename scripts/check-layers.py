@@ -15,6 +15,7 @@ LAYERS = [
     ['hostapi'],
     ['text'],
     ['mailbox'],
+    ['history'],
     ['rules'],
     ['learning'],
     ['folders'],

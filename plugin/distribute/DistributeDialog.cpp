@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "plugin/mailbox/HistoryFile.h"
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/distribute/DistributionWorker.h"
@@ -20,6 +19,10 @@ bool DistributeRun::prepare(HWND dialog) {
     context_ = folderRegistry().find(folderWindow_);
     if (!context_)
         return false;
+    if (!lock_.acquire(context_->accountDir)) {
+        ShowErrorBox(folderWindow_, kHistoryBusyText);
+        return false;
+    }
     RunRefusal refusal = checkBeforeRun(context_->rules, folderExists);
     if (refusal.kind == RunRefusal::NoRules) {
         ShowErrorBox(folderWindow_, "振り分け条件がありません");
@@ -54,15 +57,18 @@ bool keyTakenIn(const DistributeRule& rule, const std::string& entry) {
 
 }  // namespace
 
-// The entry is recorded before the host gets it, so that no move goes unrecorded; whether its
-// key is taken is looked at just before the host moves it.
+// The move is journalled before the host gets it, so that no move goes unrecorded, also when the
+// process dies; whether its key is taken is looked at just before the host moves it. A move
+// that cannot be recorded is not made; a journal that cannot be written ends the run.
 void DistributeRun::moveMail(const std::string& entry, const DistributeRule& rule, MessageIdentity& identity) {
     identity.keyTaken = keyTakenIn(rule, entry);
     try {
-        moves_.appendMove(entry.c_str(), rule.destFolder);
-        identities_.push_back(identity);
+        if (!recorder_ || !recorder_->record(entry, rule.destFolder, identity)) {
+            stopped_ = !recorder_ || recorder_->broken();
+            return;
+        }
     } catch (const std::bad_alloc&) {
-        outOfMemory_ = true;
+        stopped_ = true;
         return;
     }
     if (hostApi().APAMoveMail(entry.c_str(), rule.destIsTrash ? nullptr : rule.destFolder))
@@ -75,9 +81,21 @@ void DistributeRun::copyCurrentFolder() {
         currentFolder_[0] = '\0';
 }
 
+// The record's source line is the folder the window shows as the run starts.
+bool DistributeRun::startRecord() {
+    try {
+        disk_.reset(new AccountDiskWin(context_->accountDir));
+        recorder_.reset(new RunRecorder(*disk_, historySourceLine(context_->folderWindow)));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 void DistributeRun::writeRunHistory() {
     historyTried_ = true;
-    writeHistory(context_->accountDir, context_->folderWindow, moves_, identities_);
+    if (recorder_)
+        recorder_->finish();
 }
 
 // A worker that was terminated released nothing: the record keeps nothing of the dead run.
@@ -99,8 +117,9 @@ const char* DistributeRun::forcedEndText() const {
 
 void DistributeRun::finish(HWND dialog) {
     // The moves of a worker that ended before it could record them are recorded here.
-    if (!historyTried_ && !moves_.empty())
+    if (!historyTried_)
         writeRunHistory();
+    lock_.release();
     if (context_->reportResult) {
         char text[1024];
         formatBuffer(text, "%d件振り分けました", movedCount_);

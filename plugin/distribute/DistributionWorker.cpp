@@ -14,9 +14,6 @@ namespace corvane {
 
 namespace {
 
-// Average bytes of one move in the move list, for its first allocation.
-constexpr size_t kMoveBudget = 262;
-
 // Unread marks of the run's entries, looked up in one pass over the message list.
 std::vector<bool> unreadMarks(const char* listText, const SelectedEntries& entries) {
     std::vector<const char*> names;
@@ -35,7 +32,7 @@ void DistributeRun::sortMessages(RunWorker& worker) {
     if (!context.unreadMail)
         unread = unreadMarks(listText_, entries_);
     worker.raiseTimerResolution();
-    for (size_t i = 0; i < entries_.count() && !outOfMemory_; ++i) {
+    for (size_t i = 0; i < entries_.count() && !stopped_; ++i) {
         if (worker.cancelled())
             break;
         const std::string& entry = entries_.names[i];
@@ -73,14 +70,13 @@ void DistributeRun::work(RunWorker& worker) {
     worker.ask(WM_DIST_GETSELECTION, [this] { collectSelectedEntries(folderWindow_, entries_); });
     worker.setProgress(entries_.count(), 0, 1);
     worker.ask(WM_DIST_LOADLIST, [this] { listText_ = readMessageList(folderWindow_); });
-    worker.ask(WM_DIST_GETFOLDER, [this] { copyCurrentFolder(); });
-    try {
-        moves_.text.reserve(entries_.count() * kMoveBudget + 1);
-    } catch (const std::bad_alloc&) {
+    bool recording = false;
+    worker.ask(WM_DIST_GETFOLDER, [&] {
+        copyCurrentFolder();
+        recording = startRecord();
+    });
+    if (!recording)
         return;
-    } catch (const std::length_error&) {
-        return;
-    }
     compileRules(context_->rules);
     context_->workBuffer = static_cast<char*>(std::malloc(kWorkBufferSize));
     if (!context_->workBuffer || !allocateDecoder()) {
@@ -92,7 +88,7 @@ void DistributeRun::work(RunWorker& worker) {
         sortMessages(worker);
     } catch (const std::bad_alloc&) {
     }
-    if (!moves_.empty())
+    if (recorder_->moves() > 0)
         worker.ask(WM_DIST_WRITEHISTORY, [this] { writeRunHistory(); });
 }
 

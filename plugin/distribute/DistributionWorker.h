@@ -8,8 +8,9 @@
 
 #include "plugin/folders/FolderRegistry.h"
 #include "plugin/folders/MessageReading.h"
-#include "plugin/mailbox/History.h"
-#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/history/HistoryFile.h"
+#include "plugin/history/HistoryStore.h"
+#include "plugin/history/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"
 #include "plugin/text/MessageDecoder.h"
 
@@ -42,6 +43,7 @@ private:
     // Window thread.
     void moveMail(const std::string& entry, const DistributeRule& rule, MessageIdentity& identity);
     void copyCurrentFolder();
+    bool startRecord();
     void writeRunHistory();
 
     HWND folderWindow_ = nullptr;
@@ -50,9 +52,10 @@ private:
     SelectedEntries entries_;
     char* listText_ = nullptr;
     PathBuffer currentFolder_ = {};
-    MoveList moves_;
-    std::vector<MessageIdentity> identities_;  // one per move
-    bool outOfMemory_ = false;
+    HistoryLock lock_;
+    std::unique_ptr<AccountDiskWin> disk_;
+    std::unique_ptr<RunRecorder> recorder_;  // from the first request on the window thread
+    bool stopped_ = false;                   // a move could not be recorded, or memory ran out
     bool historyTried_ = false;
     std::unique_ptr<MessageDecoder> decoder_;  // with the option decodeMime
 };

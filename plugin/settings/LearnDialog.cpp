@@ -11,7 +11,7 @@
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/mailbox/AccountFiles.h"
-#include "plugin/mailbox/MessageListKeys.h"
+#include "plugin/history/MessageListKeys.h"
 #include "plugin/mailbox/UnreadIndex.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RulesFile.h"

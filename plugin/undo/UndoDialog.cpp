@@ -1,7 +1,6 @@
 #include "plugin/undo/UndoDialog.h"
 
 #include "plugin/folders/FolderRegistry.h"
-#include "plugin/mailbox/HistoryFile.h"
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
@@ -15,6 +14,10 @@ bool UndoRun::prepare(HWND dialog) {
     context_ = folderRegistry().find(folderWindow_);
     if (!context_)
         return false;
+    if (!lock_.acquire(context_->accountDir)) {
+        ShowErrorBox(folderWindow_, kHistoryBusyText);
+        return false;
+    }
     restoredCount_ = 0;
     failedCount_ = 0;
     return true;
@@ -56,7 +59,9 @@ bool UndoRun::countAndConfirm(int& count) {
 }
 
 void UndoRun::loadHistory() {
-    corvane::loadHistory(context_->accountDir, record_, identities_);
+    AccountDiskWin disk(context_->accountDir);
+    if (!loadStoredRecord(disk, stored_))
+        stored_ = StoredRecord();
 }
 
 void UndoRun::moveBack(const std::string& address, const char* folder) {
@@ -71,14 +76,11 @@ void UndoRun::moveBack(const std::string& address, const char* folder) {
 void UndoRun::settleHistory() {
     if (restoredCount_ <= 0)
         return;
-    if (tried_ < record_.moves.size()) {
-        std::vector<MessageIdentity> untried;
-        if (!identities_.empty())
-            untried.assign(identities_.begin() + static_cast<std::ptrdiff_t>(tried_), identities_.end());
-        replaceHistory(context_->accountDir, formatHistoryFrom(record_, tried_), untried, record_.moves.size() - tried_);
-        return;
-    }
-    deleteHistory(context_->accountDir);
+    AccountDiskWin disk(context_->accountDir);
+    if (tried_ < stored_.record.moves.size())
+        keepStoredMoves(disk, stored_, tried_);
+    else
+        removeStoredRecord(disk);
 }
 
 const char* UndoRun::forcedEndText() const {
@@ -88,6 +90,7 @@ const char* UndoRun::forcedEndText() const {
 
 void UndoRun::finish(HWND dialog) {
     settleHistory();
+    lock_.release();
     char text[1024];
     if (restoredCount_ > 0 && failedCount_ == 0) {
         formatBuffer(text, "%d通を元に戻しました", restoredCount_);

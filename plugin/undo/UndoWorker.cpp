@@ -1,10 +1,7 @@
 #include "plugin/undo/UndoWorker.h"
 
-#include <vector>
-
 #include "plugin/mailbox/AccountFiles.h"
 #include "plugin/mailbox/MailboxFiles.h"
-#include "plugin/mailbox/MessageListKeys.h"
 
 namespace corvane {
 
@@ -14,75 +11,42 @@ bool fitsPath(const std::string& text) {
     return text.size() < PathBufferSize;
 }
 
-// Whether the file has the size; a file whose size cannot be had has none.
-bool hasSize(const char* path, uint64_t size) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    return GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
-           ((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) == size;
-}
-
-// The most entries of a destination's message list that an undo looks through for a message.
-constexpr size_t kSearchBound = 100000;
-
-// The entry of folder whose message is the identified one, found through the folder's
-// message list; empty when none is, when more than one is, or when the list holds more
-// entries than the search looks at (one found among them might not be the only one).
-std::string findByIdentity(const std::string& folder, const MessageIdentity& identity) {
-    PathBuffer listPath;
-    char* list = messageListPath(folder.c_str(), listPath) ? readWholeFile(listPath, nullptr, false) : nullptr;
-    if (!list)
-        return std::string();
-    std::vector<std::string> keys;
-    try {
-        keys = messageListKeys(list, kSearchBound + 1);
-    } catch (...) {
-        freeText(list);
-        throw;
-    }
-    freeText(list);
-    if (keys.size() > kSearchBound)
-        return std::string();
-    std::vector<char> buffer(kWorkBufferSize);
-    std::string found;
-    for (const std::string& key : keys) {
-        std::string entry = folder + "\\" + key;
-        PathBuffer path;
-        size_t length = 0;
-        uint64_t size = 0;
-        if (!fitsPath(entry) || !messageFilePath(entry.c_str(), path) || !hasSize(path, identity.size) ||
-            !readWholeFile(path, buffer.data(), true, &length, &size) ||
-            !sameMessage(identity, buffer.data(), length, size) || entry == found)
-            continue;
-        if (!found.empty())
-            return std::string();
-        found = entry;
-    }
-    return found;
-}
-
 }  // namespace
 
-// The name under which the host knows a recorded message now: the recorded name for the
-// trash; where the run found the message's key free in the destination, the key inside it;
-// where the key was taken, the one message of the destination with the recorded identity.
-// Empty when there is none or it would not fit a path.
-std::string UndoRun::addressOf(size_t record) const {
-    const HistoryMove& move = record_.moves[record];
+// The name under which the host knows a recorded message now, or empty when the record must not
+// move anything. A history without identities is addressed as it always was: the recorded name
+// for the trash, else the key inside the destination. With identities, the message must be the
+// one message of its destination with the recorded identity, and must not still be under its
+// recorded name (a move the host never made, in a run that died).
+std::string UndoRun::addressOf(size_t record) {
+    const HistoryMove& move = stored_.record.moves[record];
     if (!fitsPath(move.entryName) || !fitsPath(move.destFolder))
         return std::string();
-    if (classifyFolderPath(move.destFolder.c_str()) == Trash)
-        return move.entryName;
-    if (!identities_.empty() && identities_[record].keyTaken)
-        return findByIdentity(move.destFolder, identities_[record]);
-    const char* key = lastPathComponent(move.entryName.c_str());
-    std::string address = move.destFolder + "\\" + (key ? key : move.entryName.c_str());
-    return fitsPath(address) ? address : std::string();
+    bool toTrash = classifyFolderPath(move.destFolder.c_str()) == Trash;
+    if (stored_.identities.empty()) {
+        if (toTrash)
+            return move.entryName;
+        const char* key = lastPathComponent(move.entryName.c_str());
+        std::string address = move.destFolder + "\\" + (key ? key : move.entryName.c_str());
+        return fitsPath(address) ? address : std::string();
+    }
+    const MessageIdentity& identity = stored_.identities[record];
+    uint64_t size = 0;
+    // The host resolves a recorded name in the trash itself: a message of any content under that
+    // name now could be the one it moves.
+    if (toTrash ? files_.fileSize(move.entryName, size) : search_.holds(move.entryName, identity))
+        return std::string();
+    std::string found = search_.find(move.destFolder, identity);
+    if (found.empty() || !fitsPath(found))
+        return std::string();
+    return toTrash ? move.entryName : found;
 }
 
 void UndoRun::moveRecords(RunWorker& worker) {
-    const char* folder = classifyFolderPath(record_.sourceFolder.c_str()) == Trash ? nullptr : record_.sourceFolder.c_str();
+    const HistoryRecord& record = stored_.record;
+    const char* folder = classifyFolderPath(record.sourceFolder.c_str()) == Trash ? nullptr : record.sourceFolder.c_str();
     worker.raiseTimerResolution();
-    for (size_t i = 0; i < record_.moves.size(); ++i) {
+    for (size_t i = 0; i < record.moves.size(); ++i) {
         // Only a close of the dialog cancels an undo; the records not tried stay in the history.
         if (worker.cancelled())
             break;
@@ -107,7 +71,7 @@ void UndoRun::work(RunWorker& worker) {
     worker.setProgress(static_cast<size_t>(count), static_cast<size_t>(count), -1);
     worker.ask(WM_UNDO_LOADHISTORY, [this] { loadHistory(); });
     // A source folder that no path can hold cannot be the one the messages came from.
-    if (!record_.ok || !fitsPath(record_.sourceFolder))
+    if (!stored_.record.ok || !fitsPath(stored_.record.sourceFolder))
         return;
     moveRecords(worker);
 }

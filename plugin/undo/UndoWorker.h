@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "plugin/folders/FolderRegistry.h"
-#include "plugin/mailbox/History.h"
-#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/history/HistoryFile.h"
+#include "plugin/history/HistoryStore.h"
+#include "plugin/history/IdentitySearch.h"
+#include "plugin/history/MessageFilesWin.h"
 #include "plugin/run/RunFrame.h"
 
 namespace corvane {
@@ -31,7 +33,7 @@ public:
 
 private:
     void moveRecords(RunWorker& worker);
-    std::string addressOf(size_t record) const;
+    std::string addressOf(size_t record);
     // Window thread.
     bool countAndConfirm(int& count);
     void loadHistory();
@@ -42,8 +44,10 @@ private:
     FolderContext* context_ = nullptr;
     int restoredCount_ = -1;
     int failedCount_ = 0;
-    HistoryRecord record_;
-    std::vector<MessageIdentity> identities_;  // one per move, or none for a history without them
+    HistoryLock lock_;
+    StoredRecord stored_;  // its identities: one per move, or none for a history without them
+    MessageFilesWin files_;
+    IdentitySearch search_{files_};
     size_t tried_ = 0;  // records handed back so far, in order
 };
 

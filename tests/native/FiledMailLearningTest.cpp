@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/mailbox/MessageListKeys.h"
+#include "plugin/history/MessageListKeys.h"
 #include "plugin/learning/FiledMailLearning.h"
 #include "tools/sample/SampleMailbox.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/mailbox/History.h"
+#include "plugin/history/History.h"
 
 using namespace corvane;
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "plugin/common/Sha256.h"
-#include "plugin/mailbox/History.h"
-#include "plugin/mailbox/MessageIdentity.h"
-#include "plugin/mailbox/MessageListKeys.h"
+#include "plugin/history/History.h"
+#include "plugin/history/MessageIdentity.h"
+#include "plugin/history/MessageListKeys.h"
 
 using namespace corvane;
 

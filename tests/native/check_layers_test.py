@@ -56,6 +56,8 @@ CASES = [
      'contract/ may use only nothing'),
     ('host passes by the checker\'s interface', {'host/Bad.cpp': '#include "tools/check/Inner.h"\n'},
      'use only "tools/check/Checker.h"'),
+    ('mailbox uses the history above it', {'plugin/mailbox/Bad.h': '#include "plugin/history/History.h"\n',
+                                           'plugin/history/History.h': ''}, 'up: mailbox'),
     ('host uses the hook\'s sources', {'host/Bad.cpp': '#include "hook/Hook.h"\n'}, 'host/ may use only'),
 ]
 

@@ -301,6 +301,39 @@ protected:
 
     static HWND progressDialog() { return FindWindowA("#32770", "Corvane"); }
 
+    // Another host process distributes the inbox, all of it selected, and is killed without
+    // clean-up at its move number `move` (from 1): before the file moves, or after it. Then this
+    // host reads the mailbox again, as a new host process would.
+    void distributeInChildKilled(int move, bool afterTheMove) {
+        std::string event = "corvane-test-stop-" + std::to_string(GetCurrentProcessId());
+        HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+        ASSERT_TRUE(stopped);
+        std::string script = tempDir + "kill.txt";
+        ASSERT_TRUE(standin::Mailbox::writeFile(script, "mailbox " + mailbox().root() + "\nload\nstartup\nstop-at-move " +
+                                                            std::to_string(move) + (afterTheMove ? " after " : " before ") +
+                                                            event + "\nopen-folder Main " + kInbox +
+                                                            "\nselect-all\ncommand distribute\n"));
+        std::string line = "\"" + testing_support::builtModule("standhost.exe") + "\" --script \"" + script + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        BOOL launched = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+        DWORD woke = WAIT_FAILED;
+        if (launched) {
+            HANDLE waits[] = {stopped, process.hProcess};
+            woke = WaitForMultipleObjects(2, waits, FALSE, 180000);
+            TerminateProcess(process.hProcess, 9);
+            WaitForSingleObject(process.hProcess, 30000);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        CloseHandle(stopped);
+        ASSERT_TRUE(launched);
+        ASSERT_EQ(WAIT_OBJECT_0, woke) << "the host did not reach its stop";
+        // This host plays the one started again on the mailbox.
+        host.reopenMailbox();
+    }
+
     corvane::RuleList rules_;
     bool unreadMail_ = false;
     HWND window_ = nullptr;

@@ -1,4 +1,4 @@
-#include "plugin/mailbox/MessageIdentity.h"
+#include "plugin/history/MessageIdentity.h"
 
 #include <cstring>
 
@@ -32,8 +32,9 @@ bool parseSize(const std::string& text, uint64_t& out) {
     return true;
 }
 
-// One identity line: "T|F size digest".
-bool parseRecord(const std::string& line, MessageIdentity& out) {
+}  // namespace
+
+bool parseIdentityLine(const std::string& line, MessageIdentity& out) {
     if (line.size() < 4 || (line[0] != 'T' && line[0] != 'F') || line[1] != ' ')
         return false;
     size_t blank = line.find(' ', 2);
@@ -43,6 +44,12 @@ bool parseRecord(const std::string& line, MessageIdentity& out) {
     out.sha256 = line.substr(blank + 1);
     return parseSize(line.substr(2, blank - 2), out.size) && isDigest(out.sha256);
 }
+
+std::string formatIdentityLine(const MessageIdentity& identity) {
+    return std::string(identity.keyTaken ? "T " : "F ") + std::to_string(identity.size) + " " + identity.sha256;
+}
+
+namespace {
 
 // Splits text into lines that each end in CR LF; false when the text does not end in one.
 bool splitLines(const char* text, size_t size, std::vector<std::string>& lines) {
@@ -75,8 +82,7 @@ bool sameMessage(const MessageIdentity& identity, const char* bytes, size_t read
 std::string formatIdentities(const std::string& historyBytes, const std::vector<MessageIdentity>& identities) {
     std::string out = std::string(kHeading) + "\r\n" + sha256Hex(historyBytes.data(), historyBytes.size()) + "\r\n";
     for (const MessageIdentity& identity : identities)
-        out += std::string(identity.keyTaken ? "T " : "F ") + std::to_string(identity.size) + " " + identity.sha256 +
-               "\r\n";
+        out += formatIdentityLine(identity) + "\r\n";
     return out;
 }
 
@@ -90,7 +96,7 @@ bool parseIdentities(const char* companion, size_t companionSize, const char* hi
         return false;
     std::vector<MessageIdentity> identities(moveCount);
     for (size_t i = 0; i < moveCount; ++i)
-        if (!parseRecord(lines[i + 2], identities[i]))
+        if (!parseIdentityLine(lines[i + 2], identities[i]))
             return false;
     out.swap(identities);
     return true;

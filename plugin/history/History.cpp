@@ -1,4 +1,4 @@
-#include "plugin/mailbox/History.h"
+#include "plugin/history/History.h"
 
 #include <cstring>
 
@@ -17,11 +17,19 @@ void MoveList::appendMove(const char* entryName, const char* destFolder) {
     text += '\n';
 }
 
-std::string formatHistory(const char* sourceFolder, bool sourceIsTrash, const std::string& moveList) {
-    std::string out = sourceFolder ? sourceFolder : "";
+std::string historySourceLine(const char* sourceFolder, bool sourceIsTrash) {
+    std::string line = sourceFolder ? sourceFolder : "";
     if (sourceIsTrash)
-        out += "\\Trash.box";
-    out += "\r\n";
+        line += "\\Trash.box";
+    return line;
+}
+
+std::string formatHistory(const char* sourceFolder, bool sourceIsTrash, const std::string& moveList) {
+    return formatHistoryLines(historySourceLine(sourceFolder, sourceIsTrash), moveList);
+}
+
+std::string formatHistoryLines(const std::string& sourceLine, const std::string& moveList) {
+    std::string out = sourceLine + "\r\n";
     const char* walk = moveList.c_str();
     const char* end = walk + strlen(walk);
     while (walk < end) {

@@ -26,6 +26,12 @@ struct MoveList {
 // length, so that undo finds every moved message.
 std::string formatHistory(const char* sourceFolder, bool sourceIsTrash, const std::string& moveList);
 
+// Line 1 without its line end: the source folder, with "\Trash.box" appended for the trash.
+std::string historySourceLine(const char* sourceFolder, bool sourceIsTrash);
+
+// The file's bytes for a source line made already (historySourceLine) and the move list.
+std::string formatHistoryLines(const std::string& sourceLine, const std::string& moveList);
+
 // Strips the line end in place: trailing CR LF pairs, then trailing CRs, then trailing LFs.
 // Returns text, or null for a null or empty text.
 char* trimLineEnd(char* text);

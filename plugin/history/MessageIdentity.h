@@ -35,6 +35,11 @@ MessageIdentity identityOf(const char* bytes, size_t read, uint64_t trueSize, bo
 // Whether a message read as bytes (read of them, from a file of trueSize) is the one identified.
 bool sameMessage(const MessageIdentity& identity, const char* bytes, size_t read, uint64_t trueSize);
 
+// One identity as a line of the companion, "T|F size digest" without its line end, and back;
+// a line that is not exactly of that form reads as false.
+std::string formatIdentityLine(const MessageIdentity& identity);
+bool parseIdentityLine(const std::string& line, MessageIdentity& out);
+
 // The companion's bytes for the history's bytes and one identity per move of that history.
 std::string formatIdentities(const std::string& historyBytes, const std::vector<MessageIdentity>& identities);
 
@@ -43,6 +48,4 @@ std::string formatIdentities(const std::string& historyBytes, const std::vector<
 // malformed anywhere.
 bool parseIdentities(const char* companion, size_t companionSize, const char* historyBytes, size_t historySize,
                      size_t moveCount, std::vector<MessageIdentity>& out);
-
-
 }  // namespace corvane

@@ -1,4 +1,4 @@
-#include "plugin/mailbox/MessageListKeys.h"
+#include "plugin/history/MessageListKeys.h"
 
 #include <set>
 
