@@ -3,6 +3,7 @@
 #include <string>
 
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModalDialog.h"
 #include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/AccountFiles.h"
@@ -19,19 +20,15 @@ namespace {
 const char kHostSection[] = "Distribute";
 constexpr int HostValueBufferSize = 1024;
 
-INT_PTR CALLBACK importConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message != WM_COMMAND)
-        return message == WM_INITDIALOG;
-    switch (LOWORD(wParam)) {
-    case IDOK:
-        EndDialog(dialog, IDOK);
-        return TRUE;
-    case IDCANCEL:
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
+// The question before an import: OK or Cancel, nothing else.
+class ImportConfirmDialog final : public ModalDialog {
+    bool onCommand(int id, int) override {
+        if (id != IDOK && id != IDCANCEL)
+            return false;
+        EndDialog(window(), id);
+        return true;
     }
-    return FALSE;
-}
+};
 
 // Both separators present: a value that failed to split only because a field was too long.
 bool hasThreeFields(const char* value) {
@@ -109,7 +106,8 @@ void confirmHostImport(HWND optionsPage) {
 }
 
 INT_PTR ShowImportConfirmDialog(HWND parent) {
-    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_IMPORT_CONFIRM), parent, importConfirmProc, 0);
+    ImportConfirmDialog dialog;
+    return dialog.show(moduleInstance(), IDD_IMPORT_CONFIRM, parent);
 }
 
 }  // namespace corvane

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModalDialog.h"
 #include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
@@ -238,32 +239,31 @@ void addChecked(HWND dialog, LearnDialogData& data) {
         selectRow(state->listView, state->ruleCount - 1);
 }
 
-INT_PTR CALLBACK learnDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    LearnDialogData* data = reinterpret_cast<LearnDialogData*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        data = reinterpret_cast<LearnDialogData*>(lParam);
-        if (data->images)
-            ListView_SetImageList(GetDlgItem(dialog, IDC_LEARN_LIST), data->images, LVSIL_SMALL);
-        fillProposals(dialog, *data->learning);
-        EnableWindow(GetDlgItem(dialog, IDOK), !data->learning->proposals.empty());
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            if (data && data->learning)
-                addChecked(dialog, *data);
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        break;
+// The proposals with their check boxes; OK adds the checked ones.
+class ProposalsDialog final : public ModalDialog {
+public:
+    explicit ProposalsDialog(LearnDialogData& data) : data_(data) {}
+
+private:
+    bool onInit() override {
+        HWND dialog = window();
+        if (data_.images)
+            ListView_SetImageList(GetDlgItem(dialog, IDC_LEARN_LIST), data_.images, LVSIL_SMALL);
+        fillProposals(dialog, *data_.learning);
+        EnableWindow(GetDlgItem(dialog, IDOK), !data_.learning->proposals.empty());
+        return true;
     }
-    return FALSE;
-}
+    bool onCommand(int id, int) override {
+        if (id != IDOK && id != IDCANCEL)
+            return false;
+        if (id == IDOK && data_.learning)
+            addChecked(window(), data_);
+        EndDialog(window(), id);
+        return true;
+    }
+
+    LearnDialogData& data_;
+};
 
 }  // namespace
 
@@ -280,8 +280,8 @@ int showLearnDialog(HWND optionsPage) {
     loadFolderIcons();
     ImageListOwner images(createFolderImageList());
     data.images = images.get();
-    DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_LEARN), optionsPage, learnDialogProc,
-                    reinterpret_cast<LPARAM>(&data));
+    ProposalsDialog dialog(data);
+    dialog.show(moduleInstance(), IDD_LEARN, optionsPage);
     return data.added;
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModalDialog.h"
 #include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/resources/resource.h"
@@ -107,8 +108,8 @@ bool refuse(HWND dialog, const char* message) {
     return false;
 }
 
-void onTargetClicked(HWND dialog, WPARAM wParam, int target) {
-    if (HIWORD(wParam) == BN_CLICKED)
+void onTargetClicked(HWND dialog, int code, int target) {
+    if (code == BN_CLICKED)
         updateRuleDialogEnabling(dialog, target, -1, -1);
 }
 
@@ -120,46 +121,49 @@ void onRuleDialogOk(HWND dialog, RuleDialogData& data) {
     EndDialog(dialog, IDOK);
 }
 
-void onMeasureItem(MEASUREITEMSTRUCT& measure) {
-    if (measure.CtlID == IDC_DEST_FOLDER && measure.itemID != static_cast<UINT>(-1))
-        measure.itemHeight = 18;
-}
+class RuleDialog final : public ModalDialog {
+public:
+    explicit RuleDialog(RuleDialogData& data) : data_(data) {}
 
-INT_PTR CALLBACK ruleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    RuleDialogData* data = reinterpret_cast<RuleDialogData*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        onInitRuleDialog(dialog, *reinterpret_cast<RuleDialogData*>(lParam));
-        return TRUE;
-    case WM_MEASUREITEM:
-        onMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_DRAWITEM:
-        if (wParam != IDC_DEST_FOLDER)
-            break;
-        drawFolderComboItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_TARGET_WHOLE:
-        case IDC_TARGET_HEADER_BLOCK:
-            onTargetClicked(dialog, wParam, WholeMessage);
-            return TRUE;
-        case IDC_TARGET_NAMED:
-            onTargetClicked(dialog, wParam, NamedHeader);
-            return TRUE;
-        case IDOK:
-            if (data)
-                onRuleDialogOk(dialog, *data);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        break;
+private:
+    bool onInit() override {
+        onInitRuleDialog(window(), data_);
+        return true;
     }
-    return FALSE;
+    bool onMeasureItem(MEASUREITEMSTRUCT& measure) override {
+        if (measure.CtlID == IDC_DEST_FOLDER && measure.itemID != static_cast<UINT>(-1))
+            measure.itemHeight = 18;
+        return true;
+    }
+    bool onDrawItem(const DRAWITEMSTRUCT& item) override {
+        if (item.CtlID != IDC_DEST_FOLDER)
+            return false;
+        drawFolderComboItem(item);
+        return true;
+    }
+    bool onCommand(int id, int code) override;
+
+    RuleDialogData& data_;
+};
+
+bool RuleDialog::onCommand(int id, int code) {
+    HWND dialog = window();
+    switch (id) {
+    case IDC_TARGET_WHOLE:
+    case IDC_TARGET_HEADER_BLOCK:
+        onTargetClicked(dialog, code, WholeMessage);
+        return true;
+    case IDC_TARGET_NAMED:
+        onTargetClicked(dialog, code, NamedHeader);
+        return true;
+    case IDOK:
+        onRuleDialogOk(dialog, data_);
+        return true;
+    case IDCANCEL:
+        EndDialog(dialog, IDCANCEL);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -267,8 +271,8 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
 }
 
 INT_PTR ShowRuleDialog(HWND parent, RuleDialogData& data) {
-    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_RULE_EDIT), parent, ruleDialogProc,
-                           reinterpret_cast<LPARAM>(&data));
+    RuleDialog dialog(data);
+    return dialog.show(moduleInstance(), IDD_RULE_EDIT, parent);
 }
 
 }  // namespace corvane

@@ -124,7 +124,7 @@ void moveSelectedRule(HWND page, int direction) {
 }
 
 // True when the notification was answered here.
-bool onNotify(HWND page, const NMHDR& header) {
+bool answerNotification(HWND page, const NMHDR& header) {
     SettingsSheetState* state = findStateOfPage(page);
     switch (header.code) {
     case PSN_APPLY:
@@ -179,44 +179,48 @@ void applyRulesPage(const SettingsSheetState* state) {
     context->setRules(state->rules);
 }
 
-INT_PTR CALLBACK RulesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        onInitRulesPage(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        if (wParam != IDC_RULE_LIST)
-            break;
-        drawRuleRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
-    case WM_COMMAND:
-        if (HIWORD(wParam) != BN_CLICKED)
-            break;
-        switch (LOWORD(wParam)) {
-        case IDC_RULE_NEW:
-            newRule(page);
-            return TRUE;
-        case IDC_RULE_EDIT:
-            editSelectedRule(page);
-            return TRUE;
-        case IDC_RULE_DELETE:
-            deleteSelectedRule(page);
-            return TRUE;
-        case IDC_RULE_UP:
-            moveSelectedRule(page, -1);
-            return TRUE;
-        case IDC_RULE_DOWN:
-            moveSelectedRule(page, +1);
-            return TRUE;
-        }
-        break;
-    case WM_DESTROY:
-        onDestroyRulesPage(page);
-        break;
+bool RulesPage::onInit() {
+    onInitRulesPage(window());
+    return true;
+}
+
+bool RulesPage::onDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.CtlID != IDC_RULE_LIST)
+        return false;
+    drawRuleRow(item);
+    return true;
+}
+
+bool RulesPage::onNotify(const NMHDR& header) {
+    return answerNotification(window(), header);
+}
+
+bool RulesPage::onCommand(int id, int code) {
+    if (code != BN_CLICKED)
+        return false;
+    HWND page = window();
+    switch (id) {
+    case IDC_RULE_NEW:
+        newRule(page);
+        return true;
+    case IDC_RULE_EDIT:
+        editSelectedRule(page);
+        return true;
+    case IDC_RULE_DELETE:
+        deleteSelectedRule(page);
+        return true;
+    case IDC_RULE_UP:
+        moveSelectedRule(page, -1);
+        return true;
+    case IDC_RULE_DOWN:
+        moveSelectedRule(page, +1);
+        return true;
     }
-    return FALSE;
+    return false;
+}
+
+void RulesPage::onDestroy() {
+    onDestroyRulesPage(window());
 }
 
 }  // namespace corvane
