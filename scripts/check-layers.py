@@ -17,7 +17,7 @@ LAYERS = [
     ['mailbox'],
     ['rules'],
     ['learning'],
-    ['folders'],
+    ['windows'],
     ['run'],
     ['distribute', 'undo', 'settings'],
     ['entry'],

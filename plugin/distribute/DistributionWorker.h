@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "plugin/folders/FolderRegistry.h"
-#include "plugin/folders/MessageReading.h"
+#include "plugin/windows/FolderRegistry.h"
+#include "plugin/distribute/MessageReading.h"
 #include "plugin/mailbox/History.h"
 #include "plugin/mailbox/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"

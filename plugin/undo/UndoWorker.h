@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/mailbox/History.h"
 #include "plugin/mailbox/MessageIdentity.h"
 #include "plugin/run/RunFrame.h"

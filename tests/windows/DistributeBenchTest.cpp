@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "plugin/folders/MessageReading.h"
+#include "plugin/distribute/MessageReading.h"
 
 using namespace sorting;
 

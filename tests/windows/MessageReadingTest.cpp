@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "TestSupport.h"
-#include "plugin/folders/MessageReading.h"
+#include "plugin/distribute/MessageReading.h"
 #include "plugin/hostapi/HostApi.h"
 
 using namespace corvane;

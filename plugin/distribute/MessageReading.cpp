@@ -1,4 +1,4 @@
-#include "plugin/folders/MessageReading.h"
+#include "plugin/distribute/MessageReading.h"
 
 #include <cstring>
 #include <new>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/mailbox/AccountFiles.h"
 
 namespace corvane {
