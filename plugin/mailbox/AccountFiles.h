@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "plugin/mailbox/MailboxPaths.h"
+#include "plugin/text/MessageReadCap.h"
 
 namespace corvane {
 
@@ -13,9 +14,7 @@ namespace corvane {
 // when it would not fit.
 bool accountFilePath(const char* accountDir, const char* fileName, PathBuffer& out);
 
-// The most of a message that a run reads and compares, and the work buffer that holds it with
-// its terminator.
-constexpr size_t kMessageReadCap = 0x10000;
+// The work buffer that holds the most of a message a run reads, with its terminator.
 constexpr size_t kWorkBufferSize = kMessageReadCap + 1;
 
 // Reads a file into a NUL-terminated text. With a buffer given, the text goes there and is
