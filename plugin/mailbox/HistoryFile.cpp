@@ -87,11 +87,11 @@ bool loadHistory(const char* accountDir, HistoryRecord& record, std::vector<Mess
     if (!accountFilePath(accountDir, kHistoryFileName, path) || !accountFilePath(accountDir, kIdentityFileName, companionPath))
         return false;
     size_t length = 0;
-    char* text = readWholeFile(path, nullptr, false, &length);
+    char* text = readWholeFile(path, &length);
     if (!text)
         return false;
     size_t companionLength = 0;
-    char* companion = readWholeFile(companionPath, nullptr, false, &companionLength);
+    char* companion = readWholeFile(companionPath, &companionLength);
     try {
         record = parseHistoryText(text);
         if (companion)
@@ -115,7 +115,7 @@ int countHistory(HWND folderWindow) {
     if (!formatBuffer(path, "%s%s", hostApi().APAGetAccount(folderWindow), kHistoryFileName))
         return -1;
     size_t length = 0;
-    char* text = readWholeFile(path, nullptr, false, &length);
+    char* text = readWholeFile(path, &length);
     if (!text) {
         DWORD attributes = GetFileAttributesA(path);
         // A file that opens but cannot be read has no first line.

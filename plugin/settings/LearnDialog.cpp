@@ -46,7 +46,7 @@ public:
     std::vector<LearnEntry> listFolder(const std::string& folder) override {
         std::vector<LearnEntry> entries;
         PathBuffer path;
-        char* list = formatMessageListPath(root_.c_str(), folder.c_str(), path) ? readWholeFile(path, nullptr, false)
+        char* list = formatMessageListPath(root_.c_str(), folder.c_str(), path) ? readWholeFile(path)
                                                                                  : nullptr;
         if (!list)
             return entries;
@@ -66,7 +66,7 @@ public:
         PathBuffer path;
         size_t length = 0;
         if (!formatMessageFilePath(root_.c_str(), entry.c_str(), path) ||
-            !readWholeFile(path, buffer_.data(), true, &length))
+            !readFileStart(path, buffer_.data(), &length))
             return false;
         bytes.assign(buffer_.data(), length);
         return true;

@@ -29,7 +29,7 @@ constexpr size_t kSearchBound = 100000;
 // entries than the search looks at (one found among them might not be the only one).
 std::string findByIdentity(const std::string& folder, const MessageIdentity& identity) {
     PathBuffer listPath;
-    char* list = messageListPath(folder.c_str(), listPath) ? readWholeFile(listPath, nullptr, false) : nullptr;
+    char* list = messageListPath(folder.c_str(), listPath) ? readWholeFile(listPath) : nullptr;
     if (!list)
         return std::string();
     std::vector<std::string> keys;
@@ -50,7 +50,7 @@ std::string findByIdentity(const std::string& folder, const MessageIdentity& ide
         size_t length = 0;
         uint64_t size = 0;
         if (!fitsPath(entry) || !messageFilePath(entry.c_str(), path) || !hasSize(path, identity.size) ||
-            !readWholeFile(path, buffer.data(), true, &length, &size) ||
+            !readFileStart(path, buffer.data(), &length, &size) ||
             !sameMessage(identity, buffer.data(), length, size) || entry == found)
             continue;
         if (!found.empty())
