@@ -37,7 +37,7 @@ bool AboutDialog::onInit() {
 
 }  // namespace
 
-INT_PTR ShowAboutDialog(HWND parent) {
+INT_PTR showAboutDialog(HWND parent) {
     AboutDialog dialog;
     return dialog.show(moduleInstance(), IDD_ABOUT, parent);
 }

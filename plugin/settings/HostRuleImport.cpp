@@ -18,7 +18,7 @@ namespace corvane {
 namespace {
 
 const char kHostSection[] = "Distribute";
-constexpr int HostValueBufferSize = 1024;
+constexpr int kHostValueBufferSize = 1024;
 
 // The question before an import: OK or Cancel, nothing else.
 class ImportConfirmDialog final : public ModalDialog {
@@ -41,7 +41,7 @@ enum class HostRuleRead { Rule, Refused, End };
 HostRuleRead readHostRule(const char* path, int n, bool matchCase, DistributeRule& rule) {
     char key[32];
     formatBuffer(key, "Rule%d", n);
-    char value[HostValueBufferSize] = {};
+    char value[kHostValueBufferSize] = {};
     DWORD length = GetPrivateProfileStringA(kHostSection, key, "", value, sizeof value, path);
     if (length == 0)
         return HostRuleRead::End;
@@ -79,7 +79,7 @@ HostImportResult importHostRules(HWND optionsPage) {
                 continue;
             }
             state->appendRule(rule);
-            setRuleRow(state->listView, NoRow, &rule);
+            setRuleRow(state->listView, kNoRow, &rule);
             ++result.imported;
         }
     }
@@ -88,7 +88,7 @@ HostImportResult importHostRules(HWND optionsPage) {
 }
 
 void confirmHostImport(HWND optionsPage) {
-    if (ShowImportConfirmDialog(optionsPage) != IDOK)
+    if (showImportConfirmDialog(optionsPage) != IDOK)
         return;
     HostImportResult result = importHostRules(optionsPage);
     char text[1024];
@@ -105,7 +105,7 @@ void confirmHostImport(HWND optionsPage) {
     }
 }
 
-INT_PTR ShowImportConfirmDialog(HWND parent) {
+INT_PTR showImportConfirmDialog(HWND parent) {
     ImportConfirmDialog dialog;
     return dialog.show(moduleInstance(), IDD_IMPORT_CONFIRM, parent);
 }

@@ -185,7 +185,7 @@ bool takeCopies(HWND optionsPage, LearnDialogData& data) {
 }
 
 void insertProposalRow(HWND list, int row, const Proposal& proposal) {
-    setRuleRow(list, NoRow, &proposal.rule);
+    setRuleRow(list, kNoRow, &proposal.rule);
     // The folder icon belongs to the destination's cell only.
     LVITEMA target = {};
     target.mask = LVIF_IMAGE;
@@ -232,7 +232,7 @@ void addChecked(HWND dialog, LearnDialogData& data) {
         if (!ListView_GetCheckState(list, static_cast<int>(i)) || !ruleStorable(proposals[i].rule))
             continue;
         state->appendRule(proposals[i].rule);
-        setRuleRow(state->listView, NoRow, &proposals[i].rule);
+        setRuleRow(state->listView, kNoRow, &proposals[i].rule);
         ++data.added;
     }
     if (data.added)

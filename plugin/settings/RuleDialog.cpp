@@ -18,11 +18,11 @@ namespace corvane {
 
 namespace {
 
-const char* const headerNames[] = {"Cc:", "Date:", "Delivered-To:", "Errors-To:", "From:", "Message-Id:", "Reply-To:",
+const char* const kHeaderNames[] = {"Cc:", "Date:", "Delivered-To:", "Errors-To:", "From:", "Message-Id:", "Reply-To:",
                                    "Return-Path:", "Sender:", "Subject:", "To:", "X-Ml-Name:", "X-Sequence:"};
 
 // Text inputs are read into 1023 bytes with the terminator, as the record keeps them.
-constexpr int InputBufferSize = 1023;
+constexpr int kInputBufferSize = 1023;
 
 // The sheet that owns the dialog, its state and the record of the sheet's owner.
 struct DialogContext {
@@ -61,7 +61,7 @@ int radioOf(int target) {
 }
 
 void fillHeaderNames(HWND dialog, const char* text) {
-    for (const char* name : headerNames)
+    for (const char* name : kHeaderNames)
         SendDlgItemMessageA(dialog, IDC_HEADER_NAME, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     SetDlgItemTextA(dialog, IDC_HEADER_NAME, text);
 }
@@ -236,12 +236,12 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
         return false;
     DistributeRule rule;
     rule.searchTarget = checkedTarget(dialog);
-    char header[InputBufferSize] = {};
+    char header[kInputBufferSize] = {};
     GetDlgItemTextA(dialog, IDC_HEADER_NAME, header, sizeof header);
     if (rule.searchTarget == NamedHeader && !header[0])
         return refuse(dialog, "ヘッダ指定がありません");
     copyString(rule.headerName, header);
-    char search[InputBufferSize] = {};
+    char search[kInputBufferSize] = {};
     GetDlgItemTextA(dialog, IDC_SEARCH_TEXT, search, sizeof search);
     if (!search[0])
         return refuse(dialog, "検索文字列がありません");
@@ -270,7 +270,7 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
     return true;
 }
 
-INT_PTR ShowRuleDialog(HWND parent, RuleDialogData& data) {
+INT_PTR showRuleDialog(HWND parent, RuleDialogData& data) {
     RuleDialog dialog(data);
     return dialog.show(moduleInstance(), IDD_RULE_EDIT, parent);
 }

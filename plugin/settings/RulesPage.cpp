@@ -15,14 +15,14 @@ namespace corvane {
 namespace {
 
 // Height of the strip below the list that holds the buttons.
-constexpr int ButtonStripHeight = 40;
+constexpr int kButtonStripHeight = 40;
 
 void fitListToPage(HWND page, HWND list) {
     RECT client = {};
     GetClientRect(page, &client);
     int edgeX = GetSystemMetrics(SM_CXEDGE);
     int edgeY = GetSystemMetrics(SM_CYEDGE);
-    MoveWindow(list, edgeX, edgeY, client.right - edgeX, client.bottom - edgeY - ButtonStripHeight, FALSE);
+    MoveWindow(list, edgeX, edgeY, client.right - edgeX, client.bottom - edgeY - kButtonStripHeight, FALSE);
 }
 
 void fillRuleList(SettingsSheetState& state, HWND page, HWND list) {
@@ -33,7 +33,7 @@ void fillRuleList(SettingsSheetState& state, HWND page, HWND list) {
         ListView_SetImageList(list, state.imageList, LVSIL_SMALL);
     insertRuleColumns(list);
     for (const DistributeRule& rule : state.rules)
-        setRuleRow(list, NoRow, &rule);
+        setRuleRow(list, kNoRow, &rule);
 }
 
 void onInitRulesPage(HWND page) {
@@ -60,13 +60,13 @@ void onInitRulesPage(HWND page) {
 
 void newRule(HWND page) {
     RuleDialogData data;
-    if (ShowRuleDialog(page, data) != IDOK)
+    if (showRuleDialog(page, data) != IDOK)
         return;
     SettingsSheetState* state = findStateOfPage(page);
     if (!state || !state->listView)
         return;
     state->appendRule(data.rule);
-    setRuleRow(state->listView, NoRow, &data.rule);
+    setRuleRow(state->listView, kNoRow, &data.rule);
     selectRow(state->listView, state->ruleCount - 1);
 }
 
@@ -80,14 +80,14 @@ SettingsSheetState* stateWithSelectedRule(HWND page, int& row) {
 }
 
 void editSelectedRule(HWND page) {
-    int row = NoRow;
+    int row = kNoRow;
     SettingsSheetState* state = stateWithSelectedRule(page, row);
     if (!state)
         return;
     RuleDialogData data;
     data.editMode = true;
     data.rule = state->rules[static_cast<size_t>(row)];
-    if (ShowRuleDialog(page, data) != IDOK)
+    if (showRuleDialog(page, data) != IDOK)
         return;
     // The modal dialog pumps messages, so the selection is read again.
     if (stateWithSelectedRule(page, row) != state)
@@ -98,7 +98,7 @@ void editSelectedRule(HWND page) {
 }
 
 void deleteSelectedRule(HWND page) {
-    int row = NoRow;
+    int row = kNoRow;
     SettingsSheetState* state = stateWithSelectedRule(page, row);
     if (!state)
         return;
@@ -109,7 +109,7 @@ void deleteSelectedRule(HWND page) {
 }
 
 void moveSelectedRule(HWND page, int direction) {
-    int row = NoRow;
+    int row = kNoRow;
     SettingsSheetState* state = stateWithSelectedRule(page, row);
     if (!state)
         return;

@@ -30,7 +30,7 @@ HPROPSHEETPAGE createPage(int templateId, ModalDialog& object) {
 
 }  // namespace
 
-INT_PTR ShowSettingsSheet(HWND owner) {
+INT_PTR showSettingsSheet(HWND owner) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
     // The sheet is modal: both pages end before their objects.
