@@ -8,13 +8,14 @@
 #include <oniguruma.h>
 
 #include "plugin/rules/RuleMatching.h"
+#include "plugin/text/MessageReadCap.h"
 
 using namespace corvane;
 
 namespace {
 
 // As much of a message as a run reads.
-constexpr size_t kMessageBytes = 0x10000;
+constexpr size_t kMessageBytes = corvane::kMessageReadCap;
 
 // Each against 64 KB of "a" ending in "!", so that a literal the pattern needs may be there.
 const char* const kHostilePatterns[] = {

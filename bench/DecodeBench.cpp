@@ -49,7 +49,7 @@ BENCHMARK(BM_DecodeTypicalMessage)->Unit(benchmark::kMicrosecond);
 // A Subject of the piece repeated to the 64 KB a run reads, closed by "?=".
 std::string hostileSubject(const char* piece) {
     std::string text = "From: a@example.jp\r\nSubject: ";
-    while (text.size() < kMessageTextCap - 32)
+    while (text.size() < kMessageReadCap - 32)
         text += piece;
     return text + "?=\r\n\r\nbody\r\n";
 }

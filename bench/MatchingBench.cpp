@@ -14,6 +14,7 @@
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/UnreadIndex.h"
 #include "plugin/rules/RuleMatching.h"
+#include "plugin/text/MessageReadCap.h"
 
 using namespace corvane;
 using corvane::reference::makeRule;
@@ -75,7 +76,7 @@ void BM_UnreadIndexed(benchmark::State& state) {
 BENCHMARK(BM_UnreadIndexed)->Unit(benchmark::kMillisecond);
 
 // Generated mail: headers of the usual shape, bodies in ISO-2022-JP, Shift-JIS, English or
-// Base64, at most 65536 bytes as the work buffer holds.
+// Base64, at most the bytes a run reads.
 class MailGenerator {
 public:
     explicit MailGenerator(unsigned seed) : random_(seed) {}
@@ -105,8 +106,8 @@ public:
         size_t bodySize = static_cast<size_t>(1024 * std::exp2(random_() % 600 / 100.0));  // 1 KB .. 64 KB
         while (text.size() < bodySize)
             text += bodyLine(kind);
-        if (text.size() > 65536)
-            text.resize(65536);
+        if (text.size() > corvane::kMessageReadCap)
+            text.resize(corvane::kMessageReadCap);
         return text;
     }
 
@@ -204,9 +205,9 @@ const std::string& searchText() {
     static std::string text = [] {
         MailGenerator generator(3);
         std::string out;
-        for (int i = 0; out.size() < 65536; ++i)
+        for (int i = 0; out.size() < corvane::kMessageReadCap; ++i)
             out += generator.bodyLine(i % 4);
-        out.resize(65536);
+        out.resize(corvane::kMessageReadCap);
         return out;
     }();
     return text;

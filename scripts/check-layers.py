@@ -18,7 +18,7 @@ LAYERS = [
     ['history'],
     ['rules'],
     ['learning'],
-    ['folders'],
+    ['windows'],
     ['run'],
     ['distribute', 'undo', 'settings'],
     ['entry'],

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 
 namespace corvane {
 

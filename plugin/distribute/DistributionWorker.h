@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "plugin/folders/FolderRegistry.h"
-#include "plugin/folders/MessageReading.h"
+#include "plugin/distribute/MessageReading.h"
 #include "plugin/history/HistoryFile.h"
 #include "plugin/history/HistoryStore.h"
 #include "plugin/history/MessageIdentity.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/run/RunFrame.h"
 #include "plugin/text/MessageDecoder.h"
 

@@ -1,5 +1,6 @@
 #include "plugin/entry/AboutDialog.h"
 
+#include "plugin/common/ModalDialog.h"
 #include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/entry/Plugin.h"
@@ -10,7 +11,18 @@ namespace corvane {
 
 namespace {
 
-void onInitAboutDialog(HWND dialog) {
+class AboutDialog final : public ModalDialog {
+    bool onInit() override;
+    bool onCommand(int id, int) override {
+        if (id != IDOK && id != IDCANCEL)
+            return false;
+        EndDialog(window(), id);
+        return true;
+    }
+};
+
+bool AboutDialog::onInit() {
+    HWND dialog = window();
     char text[256] = {};
     const HookLibrary& hook = pluginState().hook;
     if (hook.loaded())
@@ -20,31 +32,14 @@ void onInitAboutDialog(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_ABOUT_HOOK, text);
     formatBuffer(text, "(正規表現ｴﾝｼﾞﾝ：oniguruma version %s)", regexLibraryVersion());
     SetDlgItemTextA(dialog, IDC_ABOUT_REGEX, text);
-}
-
-INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
-        onInitAboutDialog(dialog);
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        break;
-    }
-    return FALSE;
+    return true;
 }
 
 }  // namespace
 
-INT_PTR ShowAboutDialog(HWND parent) {
-    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_ABOUT), parent, aboutDialogProc, 0);
+INT_PTR showAboutDialog(HWND parent) {
+    AboutDialog dialog;
+    return dialog.show(moduleInstance(), IDD_ABOUT, parent);
 }
 
 }  // namespace corvane

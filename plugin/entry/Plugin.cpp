@@ -65,5 +65,5 @@ extern "C" void WINAPI APCCleanUp() {
 }
 
 extern "C" INT_PTR WINAPI APCVersionInfo(HWND parent) {
-    return guarded<INT_PTR>(-1, [parent] { return ShowAboutDialog(parent); });
+    return guarded<INT_PTR>(-1, [parent] { return showAboutDialog(parent); });
 }

@@ -2,5 +2,5 @@
 #include "plugin/settings/SettingsSheet.h"
 
 extern "C" INT_PTR WINAPI APCSetup(HWND parent) {
-    return corvane::guarded(static_cast<INT_PTR>(-1), [parent] { return corvane::ShowSettingsSheet(parent); });
+    return corvane::guarded(static_cast<INT_PTR>(-1), [parent] { return corvane::showSettingsSheet(parent); });
 }

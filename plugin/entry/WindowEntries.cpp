@@ -1,7 +1,7 @@
 // The entry points for the host's folder and view windows.
 #include "plugin/common/StrUtil.h"
 #include "plugin/entry/Plugin.h"
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/rules/RulesFile.h"
 

@@ -39,7 +39,7 @@ bool AccountDiskWin::path(const char* name, PathBuffer& out) const {
 bool AccountDiskWin::read(const char* name, std::string& bytes) {
     PathBuffer full;
     size_t length = 0;
-    char* text = path(name, full) ? readWholeFile(full, nullptr, false, &length) : nullptr;
+    char* text = path(name, full) ? readWholeFile(full, &length) : nullptr;
     if (!text)
         return false;
     try {

@@ -19,7 +19,7 @@ bool MessageFilesWin::readList(const std::string& folder, std::string& text) {
     PathBuffer path;
     size_t length = 0;
     char* list = fitsPath(folder) && messageListPath(folder.c_str(), path)
-                     ? readWholeFile(path, nullptr, false, &length)
+                     ? readWholeFile(path, &length)
                      : nullptr;
     if (!list)
         return false;
@@ -49,7 +49,7 @@ bool MessageFilesWin::readHead(const std::string& entry, std::vector<char>& buff
         buffer.resize(kWorkBufferSize);
     read = 0;
     return fitsPath(entry) && messageFilePath(entry.c_str(), path) &&
-           readWholeFile(path, buffer.data(), true, &read, &size) != nullptr;
+           readFileStart(path, buffer.data(), &read, &size) != nullptr;
 }
 
 }  // namespace corvane

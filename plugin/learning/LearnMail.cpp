@@ -3,7 +3,7 @@
 namespace corvane {
 
 std::string learnTextOf(const std::string& bytes) {
-    std::string text = bytes.substr(0, kLearnMessageCap);
+    std::string text = bytes.substr(0, kMessageReadCap);
     size_t nul = text.find('\0');
     if (nul != std::string::npos)
         text.resize(nul);
@@ -23,12 +23,12 @@ LearnFolderRead readLearnFolder(LearnMailReader& reader, const std::string& fold
         ++done;
         std::string bytes;
         // One byte past the cap tells a message the plug-in reads only in part.
-        if (!reader.readMessage(entry.name, kLearnMessageCap + 1, bytes))
+        if (!reader.readMessage(entry.name, kMessageReadCap + 1, bytes))
             continue;
         LearnFolderMessage message;
         message.entry = entry.name;
         message.text = learnTextOf(bytes);
-        if (bytes.size() > kLearnMessageCap)
+        if (bytes.size() > kMessageReadCap)
             read.huge.push_back(entry.name);
         else if (message.text.size() < bytes.size())
             read.binary.push_back(entry.name);

@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "plugin/learning/LearnMonitor.h"
+#include "plugin/text/MessageReadCap.h"
 
 namespace corvane {
-
-// The most of a message file a run reads and matches (the plug-in's message read cap).
-constexpr size_t kLearnMessageCap = 0x10000;
 
 struct LearnEntry {
     std::string name;  // "folder\key"
@@ -43,7 +41,7 @@ struct LearnFolderRead {
     bool cancelled = false;
 };
 
-// The text the plug-in matches in a file's bytes: at most kLearnMessageCap bytes, up to the
+// The text the plug-in matches in a file's bytes: at most kMessageReadCap bytes, up to the
 // first NUL.
 std::string learnTextOf(const std::string& bytes);
 

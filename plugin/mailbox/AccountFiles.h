@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "plugin/mailbox/MailboxPaths.h"
+#include "plugin/text/MessageReadCap.h"
 
 namespace corvane {
 
@@ -13,19 +14,20 @@ namespace corvane {
 // when it would not fit.
 bool accountFilePath(const char* accountDir, const char* fileName, PathBuffer& out);
 
-// The most of a message that a run reads and compares, and the work buffer that holds it with
-// its terminator.
-constexpr size_t kMessageReadCap = 0x10000;
+// The work buffer that holds the most of a message a run reads, with its terminator.
 constexpr size_t kWorkBufferSize = kMessageReadCap + 1;
 
-// Reads a file into a NUL-terminated text. With a buffer given, the text goes there and is
-// read to at most kMessageReadCap bytes whatever cap says (the buffer must hold
-// kWorkBufferSize bytes); otherwise a new allocation of size + 1 bytes is made, which the
-// caller frees with freeText. With cap, at most kMessageReadCap bytes are read. Returns null
-// when the file cannot be opened or sized, the allocation fails or fewer bytes arrive than
-// asked; a read call that fails outright gives an empty text. length, when given, receives
-// the number of bytes read, and fileSize the file's true size.
-char* readWholeFile(const char* path, char* buffer, bool cap, size_t* length = nullptr, uint64_t* fileSize = nullptr);
+// The two readers below return null when the file cannot be opened or sized or fewer bytes
+// arrive than asked; a read call that fails outright gives an empty text. length, when given,
+// receives the number of bytes read.
+
+// Reads the whole file into a new NUL-terminated allocation of its size + 1 bytes, which the
+// caller frees with freeText; null also when the allocation fails.
+char* readWholeFile(const char* path, size_t* length = nullptr);
+// Reads the start of a file, at most kMessageReadCap bytes, into buffer (kWorkBufferSize bytes)
+// and terminates it; returns buffer (null also without one). fileSize, when given, receives the
+// file's true size.
+char* readFileStart(const char* path, char* buffer, size_t* length = nullptr, uint64_t* fileSize = nullptr);
 void freeText(char* text);
 
 }  // namespace corvane

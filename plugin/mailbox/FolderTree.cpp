@@ -10,7 +10,7 @@ namespace {
 
 // The longest name of a file the plug-in opens inside a folder directory: "Entry.ini",
 // "Entry.lst", "Trash.box".
-constexpr size_t FolderFileNameLength = 9;
+constexpr size_t kFolderFileNameLength = 9;
 
 struct SpecialFolder {
     char letter;
@@ -19,7 +19,7 @@ struct SpecialFolder {
     FolderKind kind;
 };
 
-const SpecialFolder specialFolders[] = {
+const SpecialFolder kSpecialFolders[] = {
     {'I', "Inbox.box\\", "郵便受け", Inbox},
     {'O', "Outbox.box\\", "送信箱", Outbox},
     {'T', "Trash.box\\", "ごみ箱", Trash},
@@ -39,7 +39,7 @@ private:
 
     FolderList& list_;
     const FolderTreeSource& source_;
-    size_t visitsLeft_ = MaxFolderVisits;
+    size_t visitsLeft_ = kMaxFolderVisits;
 };
 
 // prefix + name (with "%03s" id, padded with '0' on the left) + "\"; false when the folder's
@@ -48,7 +48,7 @@ bool FolderWalk::formDirectory(PathBuffer& directory, const char* prefix, const 
     bool formed = id ? formatBuffer(directory, "%sUser%.*s%s.box\\", prefix, static_cast<int>(3 - strlen(id)),
                                     "000", id)
                      : formatBuffer(directory, "%s%s", prefix, name);
-    return formed && strlen(directory) + FolderFileNameLength < PathBufferSize;
+    return formed && strlen(directory) + kFolderFileNameLength < PathBufferSize;
 }
 
 bool FolderWalk::appendEntry(FolderEntry& entry, const char* directory) {
@@ -97,7 +97,7 @@ void FolderWalk::enumerate(int depth, const char* prefix, const char* order) {
     while (*p && visitsLeft_ > 0) {
         --visitsLeft_;
         const SpecialFolder* special = nullptr;
-        for (const SpecialFolder& folder : specialFolders)
+        for (const SpecialFolder& folder : kSpecialFolders)
             if (*p == folder.letter)
                 special = &folder;
         if (special) {

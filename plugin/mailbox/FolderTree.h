@@ -25,7 +25,7 @@ typedef std::vector<FolderEntry> FolderList;
 
 // At most this many folders are looked at in one walk, so that order strings that name
 // folders again and again cannot make the walk endless.
-constexpr size_t MaxFolderVisits = 10000;
+constexpr size_t kMaxFolderVisits = 10000;
 
 class FolderTreeSource {
 public:

@@ -168,7 +168,7 @@ void finishLoadedRule(DistributeRule& rule) {
 
 bool ruleFitsRecord(const DistributeRule& rule) {
     std::string value = formatRuleValue(rule);
-    if (value.size() > RuleValueMaxLength || value.find_first_of("\r\n") != std::string::npos)
+    if (value.size() > kRuleValueMaxLength || value.find_first_of("\r\n") != std::string::npos)
         return false;
     DistributeRule back;
     if (!parseRuleValue(value.c_str(), back))

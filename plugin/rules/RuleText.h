@@ -12,9 +12,9 @@ namespace corvane {
 // The loader's buffer for one rule value. It holds the longest value any record can give
 // (both texts of 1023 colons escaped to 2046 bytes, a 259-byte destination), so every rule
 // that fits its record is stored and read back whole.
-constexpr size_t RuleValueBufferSize = 8192;
+constexpr size_t kRuleValueBufferSize = 8192;
 // The writer encloses the value in a pair of double quotes.
-constexpr size_t RuleValueMaxLength = RuleValueBufferSize - 3;
+constexpr size_t kRuleValueMaxLength = kRuleValueBufferSize - 3;
 
 // Every colon written twice.
 std::string escapeColons(const char* text);

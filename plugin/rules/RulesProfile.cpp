@@ -28,12 +28,12 @@ void readRulesProfile(const ProfileSource& source, RulesProfile& profile) {
         formatBuffer(key, "rule%d", n);
         profile.stopNumber = n;
         size_t length = 0;
-        std::string value = source.readString(kRuleSection, key, RuleValueBufferSize, &length);
+        std::string value = source.readString(kRuleSection, key, kRuleValueBufferSize, &length);
         if (length == 0) {
             profile.stop = RulesStop::Empty;
             break;
         }
-        if (length >= RuleValueBufferSize - 1) {
+        if (length >= kRuleValueBufferSize - 1) {
             profile.stop = RulesStop::TooLong;
             break;
         }

@@ -3,8 +3,9 @@
 #include <commctrl.h>
 #include <process.h>
 
-#include "plugin/common/ExceptionGuard.h"
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ExceptionGuard.h"
+#include "plugin/common/ModalDialog.h"
 
 namespace corvane {
 
@@ -49,7 +50,7 @@ void RunWorker::showDialog(bool shown) {
 }
 
 // The frame of one dialog, alive from the command until the dialog has ended.
-class RunFrame {
+class RunFrame final : public ModalDialog {
 public:
     RunFrame(const RunDialog& resources, RunKind& kind, RunSlot& slot)
         : resources_(resources), kind_(kind), slot_(slot), timer_(runSeams().beginPeriod, runSeams().endPeriod) {}
@@ -60,15 +61,21 @@ public:
             slot_.busy = false;
     }
 
-    void start(HWND dialog);
-    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
     void raiseTimer() { timer_.raise(); }
 
 private:
+    bool onInit() override {
+        start(window());
+        return true;
+    }
+    bool onCommand(int id, int code) override;
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    // A handler that threw leaves the message answered, as if served.
+    INT_PTR failedAnswer() const override { return TRUE; }
+    void start(HWND dialog);
     static unsigned __stdcall workerEntry(void* frame);
     bool workerRunning() const;
     bool waitServingRequests() const;
-    void onCommand(int id);
     void close();
     void end();
 
@@ -172,60 +179,40 @@ void RunFrame::end() {
     EndDialog(dialog_, 1);
 }
 
-void RunFrame::onCommand(int id) {
+bool RunFrame::onCommand(int id, int) {
+    if (ended_)
+        return false;
     if (id == IDOK || id == IDCANCEL)
-        return;
+        return true;
     if (id == resources_.cancelButtonId && kind_.cancellable() && workerRunning()) {
         SetEvent(cancelEvent_.get());
-        return;
+        return true;
     }
     close();
+    return true;
 }
 
-INT_PTR RunFrame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+bool RunFrame::onMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result) {
     if (ended_)
-        return FALSE;
+        return false;
+    result = TRUE;
     if (message >= WM_APP && message < WM_APP + kRequestMessages) {
         // Only the request the worker is waiting on is served; any other message of the range
         // carries nothing the frame can trust.
         RunWorker::Request* request = reinterpret_cast<RunWorker::Request*>(lParam);
         if (request && request == worker_.pending_.load())
             request->serve();
-        return TRUE;
+        return true;
     }
-    switch (message) {
-    case WM_COMMAND:
-        onCommand(LOWORD(wParam));
-        return TRUE;
-    case WM_CLOSE:
-    case WM_DESTROY:
-        close();
-        return TRUE;
-    default:
-        return FALSE;
-    }
+    if (message != WM_CLOSE && message != WM_DESTROY)
+        return false;
+    close();
+    return true;
 }
-
-namespace {
-
-INT_PTR CALLBACK frameProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return guarded(static_cast<INT_PTR>(TRUE), [&]() -> INT_PTR {
-        if (message == WM_INITDIALOG) {
-            SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-            reinterpret_cast<RunFrame*>(lParam)->start(dialog);
-            return TRUE;
-        }
-        RunFrame* frame = reinterpret_cast<RunFrame*>(GetWindowLongPtrA(dialog, DWLP_USER));
-        return frame ? frame->handle(message, wParam, lParam) : FALSE;
-    });
-}
-
-}  // namespace
 
 void runInDialog(HINSTANCE instance, const RunDialog& resources, HWND owner, RunKind& kind, RunSlot& slot) {
     RunFrame frame(resources, kind, slot);
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(resources.resourceId), owner, frameProcedure,
-                    reinterpret_cast<LPARAM>(&frame));
+    frame.show(instance, resources.resourceId, owner);
 }
 
 }  // namespace corvane

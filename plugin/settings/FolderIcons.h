@@ -6,7 +6,7 @@
 
 namespace corvane {
 
-constexpr int FolderIconCount = 5;
+constexpr int kFolderIconCount = 5;
 
 // Loads the icons from the plug-in's resources (shared icons, never destroyed).
 void loadFolderIcons();

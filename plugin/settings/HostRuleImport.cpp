@@ -3,6 +3,7 @@
 #include <string>
 
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModalDialog.h"
 #include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/AccountFiles.h"
@@ -17,21 +18,17 @@ namespace corvane {
 namespace {
 
 const char kHostSection[] = "Distribute";
-constexpr int HostValueBufferSize = 1024;
+constexpr int kHostValueBufferSize = 1024;
 
-INT_PTR CALLBACK importConfirmProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message != WM_COMMAND)
-        return message == WM_INITDIALOG;
-    switch (LOWORD(wParam)) {
-    case IDOK:
-        EndDialog(dialog, IDOK);
-        return TRUE;
-    case IDCANCEL:
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
+// The question before an import: OK or Cancel, nothing else.
+class ImportConfirmDialog final : public ModalDialog {
+    bool onCommand(int id, int) override {
+        if (id != IDOK && id != IDCANCEL)
+            return false;
+        EndDialog(window(), id);
+        return true;
     }
-    return FALSE;
-}
+};
 
 // Both separators present: a value that failed to split only because a field was too long.
 bool hasThreeFields(const char* value) {
@@ -44,7 +41,7 @@ enum class HostRuleRead { Rule, Refused, End };
 HostRuleRead readHostRule(const char* path, int n, bool matchCase, DistributeRule& rule) {
     char key[32];
     formatBuffer(key, "Rule%d", n);
-    char value[HostValueBufferSize] = {};
+    char value[kHostValueBufferSize] = {};
     DWORD length = GetPrivateProfileStringA(kHostSection, key, "", value, sizeof value, path);
     if (length == 0)
         return HostRuleRead::End;
@@ -82,7 +79,7 @@ HostImportResult importHostRules(HWND optionsPage) {
                 continue;
             }
             state->appendRule(rule);
-            setRuleRow(state->listView, NoRow, &rule);
+            setRuleRow(state->listView, kNoRow, &rule);
             ++result.imported;
         }
     }
@@ -91,7 +88,7 @@ HostImportResult importHostRules(HWND optionsPage) {
 }
 
 void confirmHostImport(HWND optionsPage) {
-    if (ShowImportConfirmDialog(optionsPage) != IDOK)
+    if (showImportConfirmDialog(optionsPage) != IDOK)
         return;
     HostImportResult result = importHostRules(optionsPage);
     char text[1024];
@@ -108,8 +105,9 @@ void confirmHostImport(HWND optionsPage) {
     }
 }
 
-INT_PTR ShowImportConfirmDialog(HWND parent) {
-    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_IMPORT_CONFIRM), parent, importConfirmProc, 0);
+INT_PTR showImportConfirmDialog(HWND parent) {
+    ImportConfirmDialog dialog;
+    return dialog.show(moduleInstance(), IDD_IMPORT_CONFIRM, parent);
 }
 
 }  // namespace corvane

@@ -18,6 +18,6 @@ void confirmHostImport(HWND optionsPage);
 HostImportResult importHostRules(HWND optionsPage);
 
 // Dialog 107; returns IDOK or IDCANCEL.
-INT_PTR ShowImportConfirmDialog(HWND parent);
+INT_PTR showImportConfirmDialog(HWND parent);
 
 }  // namespace corvane

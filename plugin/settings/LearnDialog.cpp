@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModalDialog.h"
 #include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
@@ -45,7 +46,7 @@ public:
     std::vector<LearnEntry> listFolder(const std::string& folder) override {
         std::vector<LearnEntry> entries;
         PathBuffer path;
-        char* list = formatMessageListPath(root_.c_str(), folder.c_str(), path) ? readWholeFile(path, nullptr, false)
+        char* list = formatMessageListPath(root_.c_str(), folder.c_str(), path) ? readWholeFile(path)
                                                                                  : nullptr;
         if (!list)
             return entries;
@@ -65,7 +66,7 @@ public:
         PathBuffer path;
         size_t length = 0;
         if (!formatMessageFilePath(root_.c_str(), entry.c_str(), path) ||
-            !readWholeFile(path, buffer_.data(), true, &length))
+            !readFileStart(path, buffer_.data(), &length))
             return false;
         bytes.assign(buffer_.data(), length);
         return true;
@@ -184,7 +185,7 @@ bool takeCopies(HWND optionsPage, LearnDialogData& data) {
 }
 
 void insertProposalRow(HWND list, int row, const Proposal& proposal) {
-    setRuleRow(list, NoRow, &proposal.rule);
+    setRuleRow(list, kNoRow, &proposal.rule);
     // The folder icon belongs to the destination's cell only.
     LVITEMA target = {};
     target.mask = LVIF_IMAGE;
@@ -231,39 +232,38 @@ void addChecked(HWND dialog, LearnDialogData& data) {
         if (!ListView_GetCheckState(list, static_cast<int>(i)) || !ruleStorable(proposals[i].rule))
             continue;
         state->appendRule(proposals[i].rule);
-        setRuleRow(state->listView, NoRow, &proposals[i].rule);
+        setRuleRow(state->listView, kNoRow, &proposals[i].rule);
         ++data.added;
     }
     if (data.added)
         selectRow(state->listView, state->ruleCount - 1);
 }
 
-INT_PTR CALLBACK learnDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    LearnDialogData* data = reinterpret_cast<LearnDialogData*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        data = reinterpret_cast<LearnDialogData*>(lParam);
-        if (data->images)
-            ListView_SetImageList(GetDlgItem(dialog, IDC_LEARN_LIST), data->images, LVSIL_SMALL);
-        fillProposals(dialog, *data->learning);
-        EnableWindow(GetDlgItem(dialog, IDOK), !data->learning->proposals.empty());
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            if (data && data->learning)
-                addChecked(dialog, *data);
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        break;
+// The proposals with their check boxes; OK adds the checked ones.
+class ProposalsDialog final : public ModalDialog {
+public:
+    explicit ProposalsDialog(LearnDialogData& data) : data_(data) {}
+
+private:
+    bool onInit() override {
+        HWND dialog = window();
+        if (data_.images)
+            ListView_SetImageList(GetDlgItem(dialog, IDC_LEARN_LIST), data_.images, LVSIL_SMALL);
+        fillProposals(dialog, *data_.learning);
+        EnableWindow(GetDlgItem(dialog, IDOK), !data_.learning->proposals.empty());
+        return true;
     }
-    return FALSE;
-}
+    bool onCommand(int id, int) override {
+        if (id != IDOK && id != IDCANCEL)
+            return false;
+        if (id == IDOK && data_.learning)
+            addChecked(window(), data_);
+        EndDialog(window(), id);
+        return true;
+    }
+
+    LearnDialogData& data_;
+};
 
 }  // namespace
 
@@ -280,8 +280,8 @@ int showLearnDialog(HWND optionsPage) {
     loadFolderIcons();
     ImageListOwner images(createFolderImageList());
     data.images = images.get();
-    DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_LEARN), optionsPage, learnDialogProc,
-                    reinterpret_cast<LPARAM>(&data));
+    ProposalsDialog dialog(data);
+    dialog.show(moduleInstance(), IDD_LEARN, optionsPage);
     return data.added;
 }
 

@@ -51,34 +51,36 @@ void applyOptionsPage(const SettingsSheetState* state) {
     context->decodeMime = IsDlgButtonChecked(state->optionsPage, IDC_DECODE_MIME) == BST_CHECKED;
 }
 
-INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        onInitOptionsPage(page);
-        return TRUE;
-    case WM_NOTIFY:
-        if (reinterpret_cast<const NMHDR*>(lParam)->code != PSN_APPLY)
-            break;
-        applyOptionsPage(findStateOfPage(page));
-        SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_IMPORT_HOST_RULES:
-            if (HIWORD(wParam) == BN_CLICKED)
-                onImportClicked(page);
-            return TRUE;
-        case IDC_LEARN_FROM_FILED:
-            if (HIWORD(wParam) == BN_CLICKED && findStateOfPage(page))
-                showLearnDialog(page);
-            return TRUE;
-        }
-        break;
-    case WM_DESTROY:
-        onDestroyOptionsPage(page);
-        break;
+bool OptionsPage::onInit() {
+    onInitOptionsPage(window());
+    return true;
+}
+
+bool OptionsPage::onNotify(const NMHDR& header) {
+    if (header.code != PSN_APPLY)
+        return false;
+    applyOptionsPage(findStateOfPage(window()));
+    SetWindowLongPtrA(window(), DWLP_MSGRESULT, PSNRET_NOERROR);
+    return true;
+}
+
+bool OptionsPage::onCommand(int id, int code) {
+    HWND page = window();
+    switch (id) {
+    case IDC_IMPORT_HOST_RULES:
+        if (code == BN_CLICKED)
+            onImportClicked(page);
+        return true;
+    case IDC_LEARN_FROM_FILED:
+        if (code == BN_CLICKED && findStateOfPage(page))
+            showLearnDialog(page);
+        return true;
     }
-    return FALSE;
+    return false;
+}
+
+void OptionsPage::onDestroy() {
+    onDestroyOptionsPage(window());
 }
 
 }  // namespace corvane

@@ -3,11 +3,18 @@
 
 #include <windows.h>
 
+#include "plugin/common/ModalDialog.h"
 #include "plugin/settings/SettingsSheetState.h"
 
 namespace corvane {
 
-INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// The page's object, attached to the page the sheet creates.
+class OptionsPage final : public ModalDialog {
+    bool onInit() override;
+    bool onNotify(const NMHDR& header) override;
+    bool onCommand(int id, int code) override;
+    void onDestroy() override;
+};
 
 // The sheet's OK: the two check boxes become the record's options.
 void applyOptionsPage(const SettingsSheetState* state);

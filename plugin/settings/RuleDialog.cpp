@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "plugin/common/ErrorBox.h"
+#include "plugin/common/ModalDialog.h"
 #include "plugin/common/ModuleInstance.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/resources/resource.h"
@@ -17,11 +18,11 @@ namespace corvane {
 
 namespace {
 
-const char* const headerNames[] = {"Cc:", "Date:", "Delivered-To:", "Errors-To:", "From:", "Message-Id:", "Reply-To:",
+const char* const kHeaderNames[] = {"Cc:", "Date:", "Delivered-To:", "Errors-To:", "From:", "Message-Id:", "Reply-To:",
                                    "Return-Path:", "Sender:", "Subject:", "To:", "X-Ml-Name:", "X-Sequence:"};
 
 // Text inputs are read into 1023 bytes with the terminator, as the record keeps them.
-constexpr int InputBufferSize = 1023;
+constexpr int kInputBufferSize = 1023;
 
 // The sheet that owns the dialog, its state and the record of the sheet's owner.
 struct DialogContext {
@@ -60,7 +61,7 @@ int radioOf(int target) {
 }
 
 void fillHeaderNames(HWND dialog, const char* text) {
-    for (const char* name : headerNames)
+    for (const char* name : kHeaderNames)
         SendDlgItemMessageA(dialog, IDC_HEADER_NAME, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     SetDlgItemTextA(dialog, IDC_HEADER_NAME, text);
 }
@@ -107,8 +108,8 @@ bool refuse(HWND dialog, const char* message) {
     return false;
 }
 
-void onTargetClicked(HWND dialog, WPARAM wParam, int target) {
-    if (HIWORD(wParam) == BN_CLICKED)
+void onTargetClicked(HWND dialog, int code, int target) {
+    if (code == BN_CLICKED)
         updateRuleDialogEnabling(dialog, target, -1, -1);
 }
 
@@ -120,46 +121,49 @@ void onRuleDialogOk(HWND dialog, RuleDialogData& data) {
     EndDialog(dialog, IDOK);
 }
 
-void onMeasureItem(MEASUREITEMSTRUCT& measure) {
-    if (measure.CtlID == IDC_DEST_FOLDER && measure.itemID != static_cast<UINT>(-1))
-        measure.itemHeight = 18;
-}
+class RuleDialog final : public ModalDialog {
+public:
+    explicit RuleDialog(RuleDialogData& data) : data_(data) {}
 
-INT_PTR CALLBACK ruleDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    RuleDialogData* data = reinterpret_cast<RuleDialogData*>(GetWindowLongPtrA(dialog, DWLP_USER));
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        onInitRuleDialog(dialog, *reinterpret_cast<RuleDialogData*>(lParam));
-        return TRUE;
-    case WM_MEASUREITEM:
-        onMeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_DRAWITEM:
-        if (wParam != IDC_DEST_FOLDER)
-            break;
-        drawFolderComboItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_TARGET_WHOLE:
-        case IDC_TARGET_HEADER_BLOCK:
-            onTargetClicked(dialog, wParam, WholeMessage);
-            return TRUE;
-        case IDC_TARGET_NAMED:
-            onTargetClicked(dialog, wParam, NamedHeader);
-            return TRUE;
-        case IDOK:
-            if (data)
-                onRuleDialogOk(dialog, *data);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        break;
+private:
+    bool onInit() override {
+        onInitRuleDialog(window(), data_);
+        return true;
     }
-    return FALSE;
+    bool onMeasureItem(MEASUREITEMSTRUCT& measure) override {
+        if (measure.CtlID == IDC_DEST_FOLDER && measure.itemID != static_cast<UINT>(-1))
+            measure.itemHeight = 18;
+        return true;
+    }
+    bool onDrawItem(const DRAWITEMSTRUCT& item) override {
+        if (item.CtlID != IDC_DEST_FOLDER)
+            return false;
+        drawFolderComboItem(item);
+        return true;
+    }
+    bool onCommand(int id, int code) override;
+
+    RuleDialogData& data_;
+};
+
+bool RuleDialog::onCommand(int id, int code) {
+    HWND dialog = window();
+    switch (id) {
+    case IDC_TARGET_WHOLE:
+    case IDC_TARGET_HEADER_BLOCK:
+        onTargetClicked(dialog, code, WholeMessage);
+        return true;
+    case IDC_TARGET_NAMED:
+        onTargetClicked(dialog, code, NamedHeader);
+        return true;
+    case IDOK:
+        onRuleDialogOk(dialog, data_);
+        return true;
+    case IDCANCEL:
+        EndDialog(dialog, IDCANCEL);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -232,12 +236,12 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
         return false;
     DistributeRule rule;
     rule.searchTarget = checkedTarget(dialog);
-    char header[InputBufferSize] = {};
+    char header[kInputBufferSize] = {};
     GetDlgItemTextA(dialog, IDC_HEADER_NAME, header, sizeof header);
     if (rule.searchTarget == NamedHeader && !header[0])
         return refuse(dialog, "ヘッダ指定がありません");
     copyString(rule.headerName, header);
-    char search[InputBufferSize] = {};
+    char search[kInputBufferSize] = {};
     GetDlgItemTextA(dialog, IDC_SEARCH_TEXT, search, sizeof search);
     if (!search[0])
         return refuse(dialog, "検索文字列がありません");
@@ -266,9 +270,9 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
     return true;
 }
 
-INT_PTR ShowRuleDialog(HWND parent, RuleDialogData& data) {
-    return DialogBoxParamA(moduleInstance(), MAKEINTRESOURCEA(IDD_RULE_EDIT), parent, ruleDialogProc,
-                           reinterpret_cast<LPARAM>(&data));
+INT_PTR showRuleDialog(HWND parent, RuleDialogData& data) {
+    RuleDialog dialog(data);
+    return dialog.show(moduleInstance(), IDD_RULE_EDIT, parent);
 }
 
 }  // namespace corvane

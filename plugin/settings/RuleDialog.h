@@ -15,7 +15,7 @@ struct RuleDialogData {
 
 // Opens the editor over a rules page (the sheet becomes its owner). Returns IDOK when a rule
 // was accepted into data.rule, IDCANCEL otherwise.
-INT_PTR ShowRuleDialog(HWND parent, RuleDialogData& data);
+INT_PTR showRuleDialog(HWND parent, RuleDialogData& data);
 
 // Enables the controls that belong to the target and sets the two check boxes; a state of
 // -1 leaves its box alone, and a target outside 0 .. 2 changes no enabling.

@@ -15,7 +15,7 @@ struct Column {
     int width;
 };
 
-const Column columns[] = {{"対象", 70}, {"振り分け条件", 180}, {"移動先フォルダ", 120}};
+const Column kColumns[] = {{"対象", 70}, {"振り分け条件", 180}, {"移動先フォルダ", 120}};
 
 const char* targetText(const DistributeRule& rule) {
     switch (rule.searchTarget) {
@@ -78,8 +78,8 @@ void insertRuleColumns(HWND list) {
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = columns[i].width;
-        column.pszText = const_cast<char*>(columns[i].header);
+        column.cx = kColumns[i].width;
+        column.pszText = const_cast<char*>(kColumns[i].header);
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
@@ -89,7 +89,7 @@ bool setRuleRow(HWND list, int index, const DistributeRule* rule) {
     if (!rule)
         return false;
     int row = index;
-    if (index == NoRow) {
+    if (index == kNoRow) {
         LVITEMA item = {};
         item.mask = LVIF_TEXT;
         item.iItem = ListView_GetItemCount(list);
@@ -144,7 +144,7 @@ void drawRuleRow(const DRAWITEMSTRUCT& item) {
 }
 
 int selectedRow(HWND list) {
-    return list ? ListView_GetNextItem(list, -1, LVNI_SELECTED) : NoRow;
+    return list ? ListView_GetNextItem(list, -1, LVNI_SELECTED) : kNoRow;
 }
 
 void selectRow(HWND list, int index) {

@@ -7,19 +7,19 @@
 
 namespace corvane {
 
-constexpr int NoRow = -1;
+constexpr int kNoRow = -1;
 
 // Adds the three columns: target, search text, destination.
 void insertRuleColumns(HWND list);
 
 // Writes the rule's texts (and the destination's icon) into row index, or into a new last
-// row when index is NoRow. False only without a rule.
+// row when index is kNoRow. False only without a rule.
 bool setRuleRow(HWND list, int index, const DistributeRule* rule);
 
 // Draws one row of the owner-drawn list: each cell inset, icons in the later columns.
 void drawRuleRow(const DRAWITEMSTRUCT& item);
 
-// The selected row, or NoRow.
+// The selected row, or kNoRow.
 int selectedRow(HWND list);
 
 // Selects and focuses a row and scrolls it into view.

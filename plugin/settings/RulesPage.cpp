@@ -15,14 +15,14 @@ namespace corvane {
 namespace {
 
 // Height of the strip below the list that holds the buttons.
-constexpr int ButtonStripHeight = 40;
+constexpr int kButtonStripHeight = 40;
 
 void fitListToPage(HWND page, HWND list) {
     RECT client = {};
     GetClientRect(page, &client);
     int edgeX = GetSystemMetrics(SM_CXEDGE);
     int edgeY = GetSystemMetrics(SM_CYEDGE);
-    MoveWindow(list, edgeX, edgeY, client.right - edgeX, client.bottom - edgeY - ButtonStripHeight, FALSE);
+    MoveWindow(list, edgeX, edgeY, client.right - edgeX, client.bottom - edgeY - kButtonStripHeight, FALSE);
 }
 
 void fillRuleList(SettingsSheetState& state, HWND page, HWND list) {
@@ -33,7 +33,7 @@ void fillRuleList(SettingsSheetState& state, HWND page, HWND list) {
         ListView_SetImageList(list, state.imageList, LVSIL_SMALL);
     insertRuleColumns(list);
     for (const DistributeRule& rule : state.rules)
-        setRuleRow(list, NoRow, &rule);
+        setRuleRow(list, kNoRow, &rule);
 }
 
 void onInitRulesPage(HWND page) {
@@ -60,13 +60,13 @@ void onInitRulesPage(HWND page) {
 
 void newRule(HWND page) {
     RuleDialogData data;
-    if (ShowRuleDialog(page, data) != IDOK)
+    if (showRuleDialog(page, data) != IDOK)
         return;
     SettingsSheetState* state = findStateOfPage(page);
     if (!state || !state->listView)
         return;
     state->appendRule(data.rule);
-    setRuleRow(state->listView, NoRow, &data.rule);
+    setRuleRow(state->listView, kNoRow, &data.rule);
     selectRow(state->listView, state->ruleCount - 1);
 }
 
@@ -80,14 +80,14 @@ SettingsSheetState* stateWithSelectedRule(HWND page, int& row) {
 }
 
 void editSelectedRule(HWND page) {
-    int row = NoRow;
+    int row = kNoRow;
     SettingsSheetState* state = stateWithSelectedRule(page, row);
     if (!state)
         return;
     RuleDialogData data;
     data.editMode = true;
     data.rule = state->rules[static_cast<size_t>(row)];
-    if (ShowRuleDialog(page, data) != IDOK)
+    if (showRuleDialog(page, data) != IDOK)
         return;
     // The modal dialog pumps messages, so the selection is read again.
     if (stateWithSelectedRule(page, row) != state)
@@ -98,7 +98,7 @@ void editSelectedRule(HWND page) {
 }
 
 void deleteSelectedRule(HWND page) {
-    int row = NoRow;
+    int row = kNoRow;
     SettingsSheetState* state = stateWithSelectedRule(page, row);
     if (!state)
         return;
@@ -109,7 +109,7 @@ void deleteSelectedRule(HWND page) {
 }
 
 void moveSelectedRule(HWND page, int direction) {
-    int row = NoRow;
+    int row = kNoRow;
     SettingsSheetState* state = stateWithSelectedRule(page, row);
     if (!state)
         return;
@@ -124,7 +124,7 @@ void moveSelectedRule(HWND page, int direction) {
 }
 
 // True when the notification was answered here.
-bool onNotify(HWND page, const NMHDR& header) {
+bool answerNotification(HWND page, const NMHDR& header) {
     SettingsSheetState* state = findStateOfPage(page);
     switch (header.code) {
     case PSN_APPLY:
@@ -179,44 +179,48 @@ void applyRulesPage(const SettingsSheetState* state) {
     context->setRules(state->rules);
 }
 
-INT_PTR CALLBACK RulesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        onInitRulesPage(page);
-        return TRUE;
-    case WM_DRAWITEM:
-        if (wParam != IDC_RULE_LIST)
-            break;
-        drawRuleRow(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return onNotify(page, *reinterpret_cast<const NMHDR*>(lParam));
-    case WM_COMMAND:
-        if (HIWORD(wParam) != BN_CLICKED)
-            break;
-        switch (LOWORD(wParam)) {
-        case IDC_RULE_NEW:
-            newRule(page);
-            return TRUE;
-        case IDC_RULE_EDIT:
-            editSelectedRule(page);
-            return TRUE;
-        case IDC_RULE_DELETE:
-            deleteSelectedRule(page);
-            return TRUE;
-        case IDC_RULE_UP:
-            moveSelectedRule(page, -1);
-            return TRUE;
-        case IDC_RULE_DOWN:
-            moveSelectedRule(page, +1);
-            return TRUE;
-        }
-        break;
-    case WM_DESTROY:
-        onDestroyRulesPage(page);
-        break;
+bool RulesPage::onInit() {
+    onInitRulesPage(window());
+    return true;
+}
+
+bool RulesPage::onDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.CtlID != IDC_RULE_LIST)
+        return false;
+    drawRuleRow(item);
+    return true;
+}
+
+bool RulesPage::onNotify(const NMHDR& header) {
+    return answerNotification(window(), header);
+}
+
+bool RulesPage::onCommand(int id, int code) {
+    if (code != BN_CLICKED)
+        return false;
+    HWND page = window();
+    switch (id) {
+    case IDC_RULE_NEW:
+        newRule(page);
+        return true;
+    case IDC_RULE_EDIT:
+        editSelectedRule(page);
+        return true;
+    case IDC_RULE_DELETE:
+        deleteSelectedRule(page);
+        return true;
+    case IDC_RULE_UP:
+        moveSelectedRule(page, -1);
+        return true;
+    case IDC_RULE_DOWN:
+        moveSelectedRule(page, +1);
+        return true;
     }
-    return FALSE;
+    return false;
+}
+
+void RulesPage::onDestroy() {
+    onDestroyRulesPage(window());
 }
 
 }  // namespace corvane

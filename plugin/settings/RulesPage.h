@@ -4,11 +4,19 @@
 
 #include <windows.h>
 
+#include "plugin/common/ModalDialog.h"
 #include "plugin/settings/SettingsSheetState.h"
 
 namespace corvane {
 
-INT_PTR CALLBACK RulesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// The page's object, attached to the page the sheet creates.
+class RulesPage final : public ModalDialog {
+    bool onInit() override;
+    bool onDrawItem(const DRAWITEMSTRUCT& item) override;
+    bool onNotify(const NMHDR& header) override;
+    bool onCommand(int id, int code) override;
+    void onDestroy() override;
+};
 
 // Moves the sheet, unsized, to the centre of its owner.
 void centreOverOwner(HWND owner, HWND sheet);

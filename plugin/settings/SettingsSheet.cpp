@@ -19,22 +19,24 @@ int CALLBACK sheetCallback(HWND sheet, UINT message, LPARAM) {
     return 0;
 }
 
-HPROPSHEETPAGE createPage(int templateId, DLGPROC procedure) {
+HPROPSHEETPAGE createPage(int templateId, ModalDialog& object) {
     PROPSHEETPAGEA page = {};
     page.dwSize = sizeof page;
     page.hInstance = moduleInstance();
     page.pszTemplate = MAKEINTRESOURCEA(templateId);
-    page.pfnDlgProc = procedure;
+    object.attachTo(page);
     return CreatePropertySheetPageA(&page);
 }
 
 }  // namespace
 
-INT_PTR ShowSettingsSheet(HWND owner) {
+INT_PTR showSettingsSheet(HWND owner) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
-    HPROPSHEETPAGE pages[2] = {createPage(IDD_RULES_PAGE, RulesPageProc),
-                               createPage(IDD_OPTIONS_PAGE, OptionsPageProc)};
+    // The sheet is modal: both pages end before their objects.
+    RulesPage rulesPage;
+    OptionsPage optionsPage;
+    HPROPSHEETPAGE pages[2] = {createPage(IDD_RULES_PAGE, rulesPage), createPage(IDD_OPTIONS_PAGE, optionsPage)};
     if (!pages[0] || !pages[1]) {
         for (HPROPSHEETPAGE page : pages)
             if (page)

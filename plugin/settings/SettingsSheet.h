@@ -7,6 +7,6 @@ namespace corvane {
 
 // Shows the sheet modally; the property sheet's own result (positive after OK, 0 after
 // Cancel, -1 on failure).
-INT_PTR ShowSettingsSheet(HWND owner);
+INT_PTR showSettingsSheet(HWND owner);
 
 }  // namespace corvane

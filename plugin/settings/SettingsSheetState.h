@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/rules/DistributeRule.h"
 

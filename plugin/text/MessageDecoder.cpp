@@ -9,7 +9,7 @@ namespace corvane {
 
 namespace {
 
-constexpr size_t kScratchCapacity = kMessageTextCap + 8;
+constexpr size_t kScratchCapacity = kMessageReadCap + 8;
 constexpr size_t kMaxCharsetName = 64;
 constexpr size_t kMaxBoundary = 200;
 
@@ -615,8 +615,8 @@ const char* MessageDecoder::decodeMessage(const char* text, size_t* length) {
     TextSink out(text_.get(), kTextCapacity);
     Work w{out, scratch_.get()};
     size_t total = strlen(text);
-    if (total > kMessageTextCap)
-        total = kMessageTextCap;
+    if (total > kMessageReadCap)
+        total = kMessageReadCap;
     size_t headerLength = headerBlockEnd(text);
     if (headerLength > total)
         headerLength = total;

@@ -7,20 +7,18 @@
 #include <memory>
 
 #include "plugin/text/HeaderExtraction.h"
+#include "plugin/text/MessageReadCap.h"
 
 namespace corvane {
-
-// The most message text a run reads: what the work buffer holds besides its NUL.
-constexpr size_t kMessageTextCap = 65536;
 
 // Decodes messages into buffers it allocates once, so a run allocates nothing per message.
 // Not copyable; one per thread.
 class MessageDecoder {
 public:
-    // Room for the decoded text of any message of at most kMessageTextCap bytes: decoding
+    // Room for the decoded text of any message of at most kMessageReadCap bytes: decoding
     // makes a byte at most two (an ISO-8859-1 byte that becomes a double-byte character).
     // Text beyond the room is dropped.
-    static constexpr size_t kTextCapacity = 2 * kMessageTextCap + 8;
+    static constexpr size_t kTextCapacity = 2 * kMessageReadCap + 8;
     // Multipart bodies are followed this many levels deep and for this many parts in all;
     // what lies deeper or further is left out.
     static constexpr int kMaxDepth = 8;

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "plugin/folders/FolderRegistry.h"
 #include "plugin/history/HistoryFile.h"
 #include "plugin/history/HistoryStore.h"
 #include "plugin/history/IdentitySearch.h"
 #include "plugin/history/MessageFilesWin.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/run/RunFrame.h"
 
 namespace corvane {

@@ -195,6 +195,6 @@ TEST(FolderTree, RepeatedIdsCannotMakeTheWalkEndless) {
     FolderList list;
     enumerateFolders(list, 0, Account, many.c_str(), source);
     EXPECT_FALSE(list.empty());
-    EXPECT_LE(list.size(), MaxFolderVisits);
-    EXPECT_LE(source.filesRead.size(), 3 * MaxFolderVisits);
+    EXPECT_LE(list.size(), kMaxFolderVisits);
+    EXPECT_LE(source.filesRead.size(), 3 * kMaxFolderVisits);
 }

@@ -398,7 +398,7 @@ public:
 TEST(LearningMail, ReadAsThePlugInReadsAndStoppedWhenCancelled) {
     MemoryReader reader;
     reader.entries = {{"F\\1", false}, {"F\\2", true}, {"F\\3", false}, {"F\\gone", false}, {"F\\4", false}};
-    reader.files = {{"F\\1", "a"}, {"F\\2", "unread"}, {"F\\3", std::string(kLearnMessageCap + 10, 'x')},
+    reader.files = {{"F\\1", "a"}, {"F\\2", "unread"}, {"F\\3", std::string(kMessageReadCap + 10, 'x')},
                     {"F\\4", std::string("b\0c", 3)}};
     struct Case {
         bool takeUnread;
@@ -418,7 +418,7 @@ TEST(LearningMail, ReadAsThePlugInReadsAndStoppedWhenCancelled) {
         Lines names;
         for (const LearnFolderMessage& message : read.messages) {
             names.push_back(message.entry);
-            EXPECT_LE(message.text.size(), kLearnMessageCap);
+            EXPECT_LE(message.text.size(), kMessageReadCap);
             EXPECT_EQ(std::string::npos, message.text.find('\0'));
         }
         EXPECT_EQ(c.read, names);

@@ -229,7 +229,7 @@ TEST(HeaderDecoding, RefusedWordsArePassedOverOnce) {
     hv("=?utf-8?B?!?==?utf-8?Q?b?=", "=?utf-8?B?!?=b");
     for (const char* piece : {"=?x?Q?a", "=?utf-8?B?!"}) {
         std::string header = "Subject: ";
-        while (header.size() < kMessageTextCap - 16)
+        while (header.size() < kMessageReadCap - 16)
             header += piece;
         header += "?=";
         std::clock_t start = std::clock();
@@ -310,11 +310,11 @@ TEST(MessageBodies, HostileStructuresStayBounded) {
     EXPECT_EQ(static_cast<size_t>(MessageDecoder::kMaxParts), parts);
 
     std::string header = "Subject: ";
-    while (header.size() < kMessageTextCap - 16)
+    while (header.size() < kMessageReadCap - 16)
         header += "=?utf-8?B?6Ku";
     EXPECT_EQ(header, decodeMessage(header));           // unterminated words: linear, unchanged
 
-    std::string latin = "Content-Type: text/plain; charset=iso-8859-1\r\n\r\n" + std::string(kMessageTextCap, '\xB0');
+    std::string latin = "Content-Type: text/plain; charset=iso-8859-1\r\n\r\n" + std::string(kMessageReadCap, '\xB0');
     std::string grown = decodeMessage(latin);
     EXPECT_LT(grown.size(), MessageDecoder::kTextCapacity);
     EXPECT_EQ("\x81\x8B", grown.substr(grown.size() - 2));

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "plugin/folders/MessageReading.h"
+#include "plugin/distribute/MessageReading.h"
 
 using namespace sorting;
 
@@ -57,11 +57,11 @@ std::string breakdown(const std::vector<std::string>& files, const corvane::Rule
     corvane::PreparedRules prepared = corvane::prepareRules(compiled);
     double start = seconds();
     for (const std::string& file : files)
-        corvane::readWholeFile(file.c_str(), buffer.data(), true);
+        corvane::readFileStart(file.c_str(), buffer.data());
     double read = (seconds() - start) / files.size();
     std::vector<std::string> texts;
     for (const std::string& file : files)
-        texts.push_back(corvane::readWholeFile(file.c_str(), buffer.data(), true) ? buffer.data() : "");
+        texts.push_back(corvane::readFileStart(file.c_str(), buffer.data()) ? buffer.data() : "");
     start = seconds();
     for (int round = 0; round < 10; ++round)
         for (const std::string& text : texts)

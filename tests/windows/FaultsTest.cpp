@@ -297,7 +297,7 @@ TEST_F(Faults, ProfileValuesPastEveryBufferAreCutOrRefused) {
     corvane::FolderList folders;
     corvane::listAccountFolders(folders, account.c_str(), DiskTree(mailbox().root()));
     ASSERT_FALSE(folders.empty());
-    EXPECT_LE(folders.size(), corvane::MaxFolderVisits);
+    EXPECT_LE(folders.size(), corvane::kMaxFolderVisits);
     size_t works = 0;
     for (const corvane::FolderEntry& entry : folders) {
         EXPECT_LT(strnlen(entry.title, sizeof entry.title), sizeof entry.title);

@@ -4,7 +4,7 @@
 #include "TestSupport.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/entry/Plugin.h"
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/rules/RuleText.h"
 

@@ -1,8 +1,9 @@
 // Reading message files, message lists and the selection through the real file and host calls.
+#include <cstdint>
 #include <cstring>
 
 #include "TestSupport.h"
-#include "plugin/folders/MessageReading.h"
+#include "plugin/distribute/MessageReading.h"
 #include "plugin/hostapi/HostApi.h"
 
 using namespace corvane;
@@ -31,35 +32,39 @@ TEST_F(MessageReading, ReadsWholeOrCappedAndAlwaysTerminates) {
     std::string path = file("big.qpm", big);
     std::vector<char> buffer(kWorkBufferSize, '#');
     size_t length = 0;
-    ASSERT_EQ(buffer.data(), readWholeFile(path.c_str(), buffer.data(), true, &length));
+    ASSERT_EQ(buffer.data(), readFileStart(path.c_str(), buffer.data(), &length));
     EXPECT_EQ(65536u, length);
     EXPECT_EQ('y', buffer[65535]);
     EXPECT_EQ('\0', buffer[65536]);
 
-    char* whole = readWholeFile(path.c_str(), nullptr, false, &length);
+    char* whole = readWholeFile(path.c_str(), &length);
     ASSERT_NE(nullptr, whole);
     EXPECT_EQ(70000u, length);
     EXPECT_EQ(70000u, strlen(whole));
     freeText(whole);
 
-    // A buffer never receives more than it holds, even without the cap.
-    ASSERT_EQ(buffer.data(), readWholeFile(path.c_str(), buffer.data(), false, &length));
+    // The start of the file, with the file's true size beside what was read.
+    uint64_t size = 0;
+    ASSERT_EQ(buffer.data(), readFileStart(path.c_str(), buffer.data(), &length, &size));
     EXPECT_EQ(65536u, length);
+    EXPECT_EQ(70000u, size);
     EXPECT_EQ('\0', buffer[65536]);
+    EXPECT_EQ(nullptr, readFileStart(path.c_str(), nullptr, &length, &size)) << "no buffer, nothing read";
+    EXPECT_EQ(0u, size);
 }
 
 TEST_F(MessageReading, ANulInsideEndsTheTextAndMissingFilesGiveNone) {
     std::string path = file("zero.qpm", std::string("Subject: a\0hidden", 17));
     std::vector<char> buffer(kWorkBufferSize);
     size_t length = 0;
-    ASSERT_NE(nullptr, readWholeFile(path.c_str(), buffer.data(), true, &length));
+    ASSERT_NE(nullptr, readFileStart(path.c_str(), buffer.data(), &length));
     EXPECT_EQ(17u, length);
     EXPECT_STREQ("Subject: a", buffer.data());
-    EXPECT_EQ(nullptr, readWholeFile((tempDir + "absent.qpm").c_str(), buffer.data(), true));
-    EXPECT_EQ(nullptr, readWholeFile(nullptr, buffer.data(), true));
-    EXPECT_EQ(nullptr, readWholeFile(tempDir.c_str(), nullptr, false)) << "a directory is no message";
+    EXPECT_EQ(nullptr, readFileStart((tempDir + "absent.qpm").c_str(), buffer.data()));
+    EXPECT_EQ(nullptr, readFileStart(nullptr, buffer.data()));
+    EXPECT_EQ(nullptr, readWholeFile(tempDir.c_str())) << "a directory is no message";
     std::string empty = file("empty.qpm", "");
-    char* text = readWholeFile(empty.c_str(), nullptr, false, &length);
+    char* text = readWholeFile(empty.c_str(), &length);
     ASSERT_NE(nullptr, text);
     EXPECT_EQ(0u, length);
     EXPECT_STREQ("", text);
@@ -73,14 +78,14 @@ TEST_F(MessageReading, AFileOpenForWritingOrLockedIsNotRead) {
     std::vector<char> buffer(kWorkBufferSize);
     HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, writer);
-    EXPECT_EQ(nullptr, readWholeFile(path.c_str(), buffer.data(), true));
+    EXPECT_EQ(nullptr, readFileStart(path.c_str(), buffer.data()));
     CloseHandle(writer);
     HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_NE(nullptr, readWholeFile(path.c_str(), buffer.data(), true)) << "another reader is fine";
+    EXPECT_NE(nullptr, readFileStart(path.c_str(), buffer.data())) << "another reader is fine";
     CloseHandle(reader);
     HANDLE locker = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, locker);
-    EXPECT_EQ(nullptr, readWholeFile(path.c_str(), buffer.data(), true));
+    EXPECT_EQ(nullptr, readFileStart(path.c_str(), buffer.data()));
     CloseHandle(locker);
 }
 

@@ -17,7 +17,7 @@
 #include <commctrl.h>
 
 #include "TestSupport.h"
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"

@@ -74,7 +74,7 @@ void lintLoadStop(const AccountRules& rules, Findings& findings) {
     case LoadStop::TooLong:
         keyProblem(findings, rules, "load-stop", *stopLine,
                    formatText("値が長すぎる(%d バイト以上)ため、読み込みはここで止まります",
-                              static_cast<int>(RuleValueBufferSize - 1)));
+                              static_cast<int>(kRuleValueBufferSize - 1)));
         break;
     case LoadStop::Unparsable:
         keyProblem(findings, rules, "load-stop", *stopLine, "規則として読めないため、読み込みはここで止まります");

@@ -304,7 +304,7 @@ bool readMessageFile(const std::string& root, const std::string& entry, size_t m
 bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings,
                      size_t* fileSize) {
     std::string content;
-    if (!readMessageFile(root, entry, fileSize ? kMessageCap + 1 : kMessageCap, content, findings))
+    if (!readMessageFile(root, entry, fileSize ? kMessageReadCap + 1 : kMessageReadCap, content, findings))
         return false;
     if (fileSize)
         *fileSize = content.size();

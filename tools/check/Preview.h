@@ -48,9 +48,9 @@ FolderEntries listFolderEntries(const std::string& root, const std::string& fold
 bool readMessageFile(const std::string& root, const std::string& entry, size_t most, std::string& content,
                      Findings& findings);
 
-// Reads one message as the plug-in reads it (kMessageCap bytes, up to the first NUL); false,
+// Reads one message as the plug-in reads it (kMessageReadCap bytes, up to the first NUL); false,
 // with an unreadable finding, when it cannot. fileSize, when given, receives the bytes read,
-// one more than kMessageCap when the file is longer.
+// one more than kMessageReadCap when the file is longer.
 bool readMessageText(const std::string& root, const std::string& entry, std::string& text, Findings& findings,
                      size_t* fileSize = nullptr);
 

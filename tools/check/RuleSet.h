@@ -10,6 +10,7 @@
 #include "plugin/learning/LearnMail.h"
 #include "plugin/rules/DistributeRule.h"
 #include "plugin/rules/MessageVerdict.h"
+#include "plugin/text/MessageReadCap.h"
 #include "tools/check/ProfileFile.h"
 
 namespace corvane {
@@ -76,10 +77,7 @@ private:
 // Oniguruma's message for a pattern compileRuleRegex refuses, or empty when it compiles.
 std::string regexCompileError(const char* pattern, size_t length);
 
-// The most of a message file the plug-in reads and matches.
-constexpr size_t kMessageCap = kLearnMessageCap;
-
-// The message text the plug-in matches: at most kMessageCap bytes of the file, up to the first
+// The message text the plug-in matches: at most kMessageReadCap bytes of the file, up to the first
 // NUL.
 std::string messageTextFromFile(const std::string& content);
 

@@ -1,4 +1,4 @@
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 
 #include <cstring>
 #include <new>

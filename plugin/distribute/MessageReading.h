@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/folders/FolderRegistry.h"
+#include "plugin/windows/FolderRegistry.h"
 #include "plugin/mailbox/AccountFiles.h"
 
 namespace corvane {
@@ -28,7 +28,7 @@ void collectSelectedEntries(HWND folderWindow, SelectedEntries& out);
 char* readMessageList(HWND folderWindow);
 
 // Reads the entry's message file, capped, into the context's work buffer; false when there is
-// no buffer or the file cannot be read. length and fileSize as for readWholeFile.
+// no buffer or the file cannot be read. length and fileSize as for readFileStart.
 bool readMessage(FolderContext& context, const char* entryName, size_t* length = nullptr, uint64_t* fileSize = nullptr);
 
 }  // namespace corvane

@@ -1,4 +1,4 @@
-#include "plugin/folders/MessageReading.h"
+#include "plugin/distribute/MessageReading.h"
 
 #include <cstring>
 #include <new>
@@ -26,14 +26,14 @@ char* readMessageList(HWND folderWindow) {
     PathBuffer path;
     if (!messageListPath(hostApi().APAFolderGetCurrentFolder(folderWindow), path))
         return nullptr;
-    return readWholeFile(path, nullptr, false);
+    return readWholeFile(path);
 }
 
 bool readMessage(FolderContext& context, const char* entryName, size_t* length, uint64_t* fileSize) {
     PathBuffer path;
     if (!context.workBuffer || !messageFilePath(entryName, path))
         return false;
-    return readWholeFile(path, context.workBuffer, true, length, fileSize) != nullptr;
+    return readFileStart(path, context.workBuffer, length, fileSize) != nullptr;
 }
 
 }  // namespace corvane
