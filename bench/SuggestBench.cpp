@@ -13,8 +13,8 @@
 #include <string>
 
 #include "LearningMailbox.h"
-#include "plugin/learning/RuleLearning.h"
 #include "plugin/learning/FiledMailLearning.h"
+#include "plugin/learning/RuleLearning.h"
 #include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/windows/FolderRegistry.h"
 #include "plugin/mailbox/AccountFiles.h"
+#include "plugin/windows/FolderRegistry.h"
 
 namespace corvane {
 

@@ -3,10 +3,10 @@
 
 #include "plugin/common/ExceptionGuard.h"
 #include "plugin/common/ModuleInstance.h"
-#include "plugin/distribute/DistributeDialog.h"
+#include "plugin/distribute/DistributeRun.h"
 #include "plugin/entry/Plugin.h"
 #include "plugin/hostapi/HostApi.h"
-#include "plugin/undo/UndoDialog.h"
+#include "plugin/undo/UndoRun.h"
 
 namespace corvane {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/text/MessageDecoder.h"
 #include "plugin/rules/RuleMatching.h"
+#include "plugin/text/MessageDecoder.h"
 
 namespace corvane {
 

@@ -9,9 +9,9 @@
 #include <map>
 #include <memory>
 
-#include "plugin/windows/FolderRegistry.h"
 #include "plugin/mailbox/FolderTree.h"
 #include "plugin/rules/DistributeRule.h"
+#include "plugin/windows/FolderRegistry.h"
 
 namespace corvane {
 

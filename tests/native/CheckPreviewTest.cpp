@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "SampleMailbox.h"
-#include "tools/check/Lint.h"
-#include "tools/sample/SampleMailbox.h"
 #include "plugin/common/StrUtil.h"
 #include "tools/check/CheckCommand.h"
+#include "tools/check/Lint.h"
 #include "tools/check/Preview.h"
+#include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;
 using namespace corvane::testmailbox;

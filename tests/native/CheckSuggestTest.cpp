@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "plugin/common/StrUtil.h"
-#include "plugin/text/HeaderExtraction.h"
+#include "plugin/learning/RuleLearning.h"
 #include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
+#include "plugin/text/HeaderExtraction.h"
 #include "tools/check/CheckCommand.h"
 #include "tools/check/Preview.h"
-#include "plugin/learning/RuleLearning.h"
 #include "tools/check/Suggest.h"
 #include "tools/sample/SampleMailbox.h"
 

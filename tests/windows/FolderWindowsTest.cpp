@@ -4,9 +4,9 @@
 #include "TestSupport.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/entry/Plugin.h"
-#include "plugin/windows/FolderRegistry.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/rules/RuleText.h"
+#include "plugin/windows/FolderRegistry.h"
 
 using namespace corvane;
 using namespace testing_support;

@@ -17,11 +17,11 @@
 #include <commctrl.h>
 
 #include "TestSupport.h"
-#include "plugin/windows/FolderRegistry.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
 #include "plugin/rules/RulesFile.h"
+#include "plugin/windows/FolderRegistry.h"
 
 namespace sorting {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/check/AccountRules.h"
-#include "tools/check/Findings.h"
 #include "plugin/learning/Holdout.h"
 #include "plugin/learning/RuleLearning.h"
+#include "tools/check/AccountRules.h"
+#include "tools/check/Findings.h"
 
 namespace corvane {
 

@@ -1,5 +1,5 @@
-// One sorting run: the worker thread's part and what it asks of the window thread, where every
-// host call and every box is made.
+// The distribute command and its sorting run: what the run checks and reports on the window
+// thread, where every host call and every box is made, and the worker thread's part.
 #pragma once
 
 #include <windows.h>
@@ -10,9 +10,9 @@
 #include "plugin/history/HistoryFile.h"
 #include "plugin/history/HistoryStore.h"
 #include "plugin/history/MessageIdentity.h"
-#include "plugin/windows/FolderRegistry.h"
 #include "plugin/run/RunFrame.h"
 #include "plugin/text/MessageDecoder.h"
+#include "plugin/windows/FolderRegistry.h"
 
 namespace corvane {
 
@@ -59,5 +59,9 @@ private:
     bool historyTried_ = false;
     std::unique_ptr<MessageDecoder> decoder_;  // with the option decodeMime
 };
+
+// The distribute command: the progress dialog (resource 108 of instance) modal over the folder
+// window, with a sorting run in it.
+void runDistribute(HINSTANCE instance, HWND folderWindow);
 
 }  // namespace corvane

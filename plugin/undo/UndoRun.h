@@ -1,5 +1,5 @@
-// One undo of the last sorting run: the worker thread's part and what it asks of the window
-// thread, where every host call and every box is made.
+// The undo command and its run: what it checks, asks and reports on the window thread, where
+// every host call and every box is made, and the worker thread's part.
 #pragma once
 
 #include <windows.h>
@@ -11,8 +11,8 @@
 #include "plugin/history/HistoryStore.h"
 #include "plugin/history/IdentitySearch.h"
 #include "plugin/history/MessageFilesWin.h"
-#include "plugin/windows/FolderRegistry.h"
 #include "plugin/run/RunFrame.h"
+#include "plugin/windows/FolderRegistry.h"
 
 namespace corvane {
 
@@ -50,5 +50,9 @@ private:
     IdentitySearch search_{files_};
     size_t tried_ = 0;  // records handed back so far, in order
 };
+
+// The undo command: the progress dialog (resource 108 of instance) modal over the folder
+// window, with an undo of the account's last run in it.
+void runUndo(HINSTANCE instance, HWND folderWindow);
 
 }  // namespace corvane
