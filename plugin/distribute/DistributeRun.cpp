@@ -19,12 +19,8 @@ const char kCancelEventName[] = "corvane";
 bool DistributeRun::prepare(HWND dialog) {
     folderWindow_ = GetParent(dialog);
     context_ = folderRegistry().find(folderWindow_);
-    if (!context_)
+    if (!context_ || !lock_.acquireOrTell(folderWindow_, context_->accountDir))
         return false;
-    if (!lock_.acquire(context_->accountDir)) {
-        ShowErrorBox(folderWindow_, kHistoryBusyText);
-        return false;
-    }
     RunRefusal refusal = checkBeforeRun(context_->rules, folderExists);
     if (refusal.kind == RunRefusal::NoRules) {
         ShowErrorBox(folderWindow_, "振り分け条件がありません");

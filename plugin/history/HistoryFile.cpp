@@ -4,6 +4,7 @@
 #include <climits>
 #include <string>
 
+#include "plugin/common/ErrorBox.h"
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/mailbox/AccountFiles.h"
@@ -120,6 +121,13 @@ bool HistoryLock::acquire(const char* accountDir) {
     file_.reset(CreateFileA(full, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     return file_.valid() || GetLastError() != ERROR_SHARING_VIOLATION;
+}
+
+bool HistoryLock::acquireOrTell(HWND owner, const char* accountDir) {
+    if (acquire(accountDir))
+        return true;
+    ShowErrorBox(owner, kHistoryBusyText);
+    return false;
 }
 
 }  // namespace corvane

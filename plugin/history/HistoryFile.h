@@ -48,6 +48,8 @@ public:
     // False when another run of the account holds it. A directory where the file cannot be made
     // for another reason holds no record either, and does not stop the run.
     bool acquire(const char* accountDir);
+    // The same, telling the user in a box over owner when another run holds it.
+    bool acquireOrTell(HWND owner, const char* accountDir);
     void release() { file_.reset(); }
 
 private:

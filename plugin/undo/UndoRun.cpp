@@ -13,12 +13,8 @@ bool UndoRun::prepare(HWND dialog) {
     folderWindow_ = GetParent(dialog);
     // Without a record there is no history file to undo.
     context_ = folderRegistry().find(folderWindow_);
-    if (!context_)
+    if (!context_ || !lock_.acquireOrTell(folderWindow_, context_->accountDir))
         return false;
-    if (!lock_.acquire(context_->accountDir)) {
-        ShowErrorBox(folderWindow_, kHistoryBusyText);
-        return false;
-    }
     restoredCount_ = 0;
     failedCount_ = 0;
     return true;
