@@ -112,31 +112,41 @@ bool fitsPath(const std::string& text) {
     return text.size() < PathBufferSize;
 }
 
+// The recorded message's key inside its destination, or empty when that would not fit a path.
+std::string keyAddress(const HistoryMove& move) {
+    const char* key = lastPathComponent(move.entryName.c_str());
+    std::string address = move.destFolder + "\\" + (key ? key : move.entryName.c_str());
+    return fitsPath(address) ? address : std::string();
+}
+
 }  // namespace
 
 // The name under which the host knows a recorded message now, or empty when the record must not
 // move anything. A history without identities is addressed as it always was: the recorded name
-// for the trash, else the key inside the destination. With identities, the message must be the
-// one message of its destination with the recorded identity, and must not still be under its
-// recorded name (a move the host never made, in a run that died).
+// for the trash, else the key inside the destination. With identities, the message must hold the
+// recorded identity: under its key where the run found the key free, else as the one message of
+// its destination that does; and it must not still be under its recorded name (a move the host
+// never made, in a run that died).
 std::string UndoRun::addressOf(size_t record) {
     const HistoryMove& move = stored_.record.moves[record];
     if (!fitsPath(move.entryName) || !fitsPath(move.destFolder))
         return std::string();
     bool toTrash = classifyFolderPath(move.destFolder.c_str()) == Trash;
-    if (stored_.identities.empty()) {
-        if (toTrash)
-            return move.entryName;
-        const char* key = lastPathComponent(move.entryName.c_str());
-        std::string address = move.destFolder + "\\" + (key ? key : move.entryName.c_str());
-        return fitsPath(address) ? address : std::string();
-    }
+    if (stored_.identities.empty())
+        return toTrash ? move.entryName : keyAddress(move);
     const MessageIdentity& identity = stored_.identities[record];
     uint64_t size = 0;
     // The host resolves a recorded name in the trash itself: a message of any content under that
     // name now could be the one it moves.
     if (toTrash ? files_.fileSize(move.entryName, size) : search_.holds(move.entryName, identity))
         return std::string();
+    // Where the key was free, the message that still holds it is the one the run moved, whatever
+    // twins the folder holds beside it.
+    if (!toTrash && !identity.keyTaken) {
+        std::string atKey = keyAddress(move);
+        if (!atKey.empty() && search_.holds(atKey, identity))
+            return atKey;
+    }
     std::string found = search_.find(move.destFolder, identity);
     if (found.empty() || !fitsPath(found))
         return std::string();
