@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plugin/history/IdentitySearch.h"
+#include "plugin/text/MessageReadCap.h"
 
 using namespace corvane;
 
@@ -20,7 +21,6 @@ namespace {
 
 constexpr size_t kFolderSize = 20000;
 constexpr size_t kRecords = 500;
-constexpr size_t kIdentityBytes = 0x10000;
 
 // Entries "Dest\key" as files "<root>/Dest/key.qpm", and "<root>/Dest/Entry.lst".
 class DirectoryFiles final : public MessageFiles {
@@ -39,7 +39,7 @@ public:
     }
     bool readHead(const std::string& entry, std::vector<char>& buffer, size_t& read, uint64_t& size) override {
         std::string text;
-        if (!readFile(fileOf(entry), text, kIdentityBytes) || !fileSize(entry, size))
+        if (!readFile(fileOf(entry), text, kMessageReadCap) || !fileSize(entry, size))
             return false;
         buffer.assign(text.begin(), text.end());
         read = text.size();
