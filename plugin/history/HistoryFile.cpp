@@ -39,18 +39,7 @@ bool AccountDiskWin::path(const char* name, PathBuffer& out) const {
 
 bool AccountDiskWin::read(const char* name, std::string& bytes) {
     PathBuffer full;
-    size_t length = 0;
-    char* text = path(name, full) ? readWholeFile(full, &length) : nullptr;
-    if (!text)
-        return false;
-    try {
-        bytes.assign(text, length);
-    } catch (...) {
-        freeText(text);
-        throw;
-    }
-    freeText(text);
-    return true;
+    return path(name, full) && readWholeFile(full, bytes);
 }
 
 bool AccountDiskWin::exists(const char* name) {

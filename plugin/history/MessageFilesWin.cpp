@@ -17,20 +17,7 @@ bool fitsPath(const std::string& text) {
 
 bool MessageFilesWin::readList(const std::string& folder, std::string& text) {
     PathBuffer path;
-    size_t length = 0;
-    char* list = fitsPath(folder) && messageListPath(folder.c_str(), path)
-                     ? readWholeFile(path, &length)
-                     : nullptr;
-    if (!list)
-        return false;
-    try {
-        text.assign(list, length);
-    } catch (...) {
-        freeText(list);
-        throw;
-    }
-    freeText(list);
-    return true;
+    return fitsPath(folder) && messageListPath(folder.c_str(), path) && readWholeFile(path, text);
 }
 
 bool MessageFilesWin::fileSize(const std::string& entry, uint64_t& size) {

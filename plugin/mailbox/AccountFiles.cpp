@@ -74,6 +74,21 @@ char* readWholeFile(const char* path, size_t* length) {
     return nullptr;
 }
 
+bool readWholeFile(const char* path, std::string& bytes) {
+    size_t length = 0;
+    char* text = readWholeFile(path, &length);
+    if (!text)
+        return false;
+    try {
+        bytes.assign(text, length);
+    } catch (...) {
+        freeText(text);
+        throw;
+    }
+    freeText(text);
+    return true;
+}
+
 char* readFileStart(const char* path, char* buffer, size_t* length, uint64_t* fileSize) {
     if (length)
         *length = 0;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/text/MessageReadCap.h"
@@ -24,6 +25,8 @@ constexpr size_t kWorkBufferSize = kMessageReadCap + 1;
 // Reads the whole file into a new NUL-terminated allocation of its size + 1 bytes, which the
 // caller frees with freeText; null also when the allocation fails.
 char* readWholeFile(const char* path, size_t* length = nullptr);
+// The same into bytes; false when the file cannot be read whole.
+bool readWholeFile(const char* path, std::string& bytes);
 // Reads the start of a file, at most kMessageReadCap bytes, into buffer (kWorkBufferSize bytes)
 // and terminates it; returns buffer (null also without one). fileSize, when given, receives the
 // file's true size.

@@ -196,16 +196,21 @@ bool decodeWordText(const EncodedWord& word, char* out, size_t* length) {
     return true;
 }
 
-const char* findWordStart(const char* p, const char* end) {
+// The first place at or after p where the two bytes first and second stand together, or null.
+const char* findPair(const char* p, const char* end, char first, char second) {
     while (p + 1 < end) {
-        p = static_cast<const char*>(memchr(p, '=', static_cast<size_t>(end - p - 1)));
+        p = static_cast<const char*>(memchr(p, first, static_cast<size_t>(end - p - 1)));
         if (!p)
             return nullptr;
-        if (p[1] == '?')
+        if (p[1] == second)
             return p;
         ++p;
     }
     return nullptr;
+}
+
+const char* findWordStart(const char* p, const char* end) {
+    return findPair(p, end, '=', '?');
 }
 
 // The bytes of adjacent encoded words in one charset, gathered in the scratch buffer and
@@ -264,15 +269,7 @@ void decodeHeaderText(const char* p, size_t n, bool folds, Work& w) {
 }
 
 const char* findLineEnd(const char* p, const char* end) {
-    while (p + 1 < end) {
-        p = static_cast<const char*>(memchr(p, '\r', static_cast<size_t>(end - p - 1)));
-        if (!p)
-            return nullptr;
-        if (p[1] == '\n')
-            return p;
-        ++p;
-    }
-    return nullptr;
+    return findPair(p, end, '\r', '\n');
 }
 
 // The end of the field that starts at field: the "\r\n" after its last continuation line,
