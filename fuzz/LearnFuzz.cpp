@@ -1,6 +1,6 @@
 // Learning on hostile mail: candidate texts are texts a plain rule can hold, dates parse or are
 // refused, and whatever rules are learnt from a few messages never take a message of another
-// folder or one that stays.
+// folder, nor inbox mail when no share of read inbox mail is allowed.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -42,24 +42,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t end = bytes.find('\x01', start);
         std::string text = bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
         text = text.substr(0, text.find('\0'));
-        if (!text.empty())
-            input.messages.push_back({text.substr(1), static_cast<unsigned char>(text[0]) % 3 - 1});
+        if (!text.empty()) {
+            int folder = static_cast<unsigned char>(text[0]) % 3 - 1;
+            bool unread = folder < 0 && (static_cast<unsigned char>(text[0]) & 0x80) != 0;
+            input.messages.push_back({text.substr(1), folder, unread});
+        }
         if (end == std::string::npos)
             break;
         start = end + 1;
     }
     input.options.leastEvidence = 1 + static_cast<int>(size % 3);
+    bool strictInbox = size % 2 == 0;
+    if (strictInbox)
+        input.options.readInboxSharePercent = 0;
     Learning learning = learnRules(input);
     RuleList rules;
     for (const SuggestedRule& suggestion : learning.rules)
         rules.push_back(suggestion.rule);
     for (const LearnMessage& message : input.messages) {
         int winner = findMatchingRule(rules, message.text.c_str());
-        if (winner >= 0 && learning.rules[static_cast<size_t>(winner)].folder != message.folder)
+        if (winner < 0 || learning.rules[static_cast<size_t>(winner)].folder == message.folder)
+            continue;
+        if (message.folder >= 0 || (strictInbox && !message.unread))
             abort();
     }
+    size_t waiting = 0;
+    for (const LearnMessage& message : input.messages)
+        waiting += message.unread;
     HoldoutSplit split = splitNewest(input);
-    if (split.heldOut.size() + split.learnt.messages.size() != input.messages.size())
+    if (split.heldOut.size() + split.learnt.messages.size() + waiting != input.messages.size())
         abort();
     return 0;
 }

@@ -43,22 +43,32 @@ void addFolder(LearnFolderRead& read, int index, FiledMail& out) {
     out.huge.insert(out.huge.end(), read.huge.begin(), read.huge.end());
     out.binary.insert(out.binary.end(), read.binary.begin(), read.binary.end());
     for (LearnFolderMessage& message : read.messages) {
+        bool waiting = index < 0 && message.unread;
         out.entries.push_back(message.entry);
-        out.input.messages.push_back({std::move(message.text), index});
+        out.input.messages.push_back({std::move(message.text), index, waiting});
         out.staying += index < 0;
+        out.waiting += waiting;
     }
 }
 
-std::string holdoutLine(const LearnInput& input, FiledMailMonitor* monitor, bool& cancelled) {
-    HoldoutSplit split = splitNewest(input);
+// Takes the learnt texts out of input: the last use of them.
+std::string holdoutLine(LearnInput& input, FiledMailMonitor* monitor, bool& cancelled) {
+    LearnPoller poller(monitor);
+    HoldoutSplit split = splitNewestTaking(input, &poller);
+    cancelled = poller.cancelled();
+    if (cancelled)
+        return std::string();
     if (split.heldOut.empty())
         return "メールが少ないため、新しいメールで確かめることはできませんでした";
     Learning learnt = learnRules(split.learnt, monitor);
     cancelled = learnt.cancelled;
+    if (cancelled)
+        return std::string();
     RuleList learntRules;
     for (const SuggestedRule& rule : learnt.rules)
         learntRules.push_back(rule.rule);
-    HoldoutFigures figures = measureHoldout(input, split, learnt, learntRules);
+    HoldoutFigures figures = measureHoldout(input, split, learnt, learntRules, monitor);
+    cancelled = figures.cancelled;
     return printed("新しいメールでの検証: 各フォルダの新しい 1/%d を除いた %d 通から作った条件は、"
                    "適合率 %s (移動 %d 通中 正しいフォルダへ %d 通)、再現率 %s (%d 通中 %d 通)",
                    static_cast<int>(kHoldoutDivisor), figures.learnt, percentText(figures.correct, figures.moved).c_str(),
@@ -66,28 +76,20 @@ std::string holdoutLine(const LearnInput& input, FiledMailMonitor* monitor, bool
                    figures.heldOut, figures.correct);
 }
 
-// What each proposal on its own takes of the mail no working rule decides.
-std::vector<Proposal> countProposals(const FiledMail& gathered, const Learning& learning) {
-    const LearnInput& input = gathered.input;
-    VerdictOptions options{true, input.options.decodeMime};
-    MessageJudge existing(input.existing, options);
-    RuleList proposed;
+std::vector<Proposal> proposalsOf(const FiledMail& gathered, const Learning& learning, FiledMailMonitor* monitor,
+                                  bool& cancelled) {
+    std::vector<RuleTakes> takes = countRuleTakes(gathered.input, learning, monitor, cancelled);
     std::vector<Proposal> out;
-    for (const SuggestedRule& suggested : learning.rules) {
+    for (size_t r = 0; r < learning.rules.size() && !cancelled; ++r) {
+        const SuggestedRule& suggested = learning.rules[r];
         Proposal proposal;
         proposal.rule = suggested.rule;
         proposal.folderTitle = gathered.titles[static_cast<size_t>(suggested.folder)];
+        proposal.takes = takes[r].takes;
+        proposal.takesOther = takes[r].takesOther;
+        proposal.inboxRead = takes[r].inboxRead;
+        proposal.inboxUnread = takes[r].inboxUnread;
         out.push_back(proposal);
-        proposed.push_back(suggested.rule);
-    }
-    MessageJudge each(proposed, options);
-    for (const LearnMessage& message : input.messages) {
-        if (out.empty() || existing.firstMatch(message.text.c_str()) >= 0)
-            continue;
-        std::vector<bool> takes = each.matchEach(message.text.c_str());
-        for (size_t r = 0; r < out.size(); ++r)
-            if (takes[r])
-                ++(message.folder == learning.rules[r].folder ? out[r].takes : out[r].takesOther);
     }
     return out;
 }
@@ -108,6 +110,35 @@ std::vector<std::string> unseparatedTexts(const FiledMail& gathered, const Learn
 }
 
 }  // namespace
+
+std::vector<RuleTakes> countRuleTakes(const LearnInput& input, const Learning& learning, LearnMonitor* monitor,
+                                      bool& cancelled) {
+    VerdictOptions options{true, input.options.decodeMime};
+    MessageJudge existing(input.existing, options);
+    RuleList proposed;
+    for (const SuggestedRule& suggested : learning.rules)
+        proposed.push_back(suggested.rule);
+    MessageJudge each(proposed, options);
+    std::vector<RuleTakes> out(proposed.size());
+    LearnPoller poller(monitor);
+    for (size_t m = 0; m < input.messages.size() && !out.empty(); ++m) {
+        if (!poller.step(LearnStage::Counting, m, input.messages.size()))
+            break;
+        const LearnMessage& message = input.messages[m];
+        if (existing.firstMatch(message.text.c_str()) >= 0)
+            continue;
+        std::vector<bool> takes = each.matchEach(message.text.c_str());
+        for (size_t r = 0; r < out.size(); ++r) {
+            if (!takes[r])
+                continue;
+            RuleTakes& counts = out[r];
+            ++(message.folder < 0 ? (message.unread ? counts.inboxUnread : counts.inboxRead)
+                                  : message.folder == learning.rules[r].folder ? counts.takes : counts.takesOther);
+        }
+    }
+    cancelled = poller.cancelled();
+    return out;
+}
 
 FiledMail gatherFiledMail(const FiledMailSettings& settings, bool withInbox, FiledMailReader& reader,
                           FiledMailMonitor* monitor) {
@@ -183,14 +214,16 @@ FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMai
         return out;
     }
     Learning learning = learnRules(gathered.input, monitor);
-    if (!learning.cancelled)
+    out.cancelled = learning.cancelled;
+    if (!out.cancelled)
+        out.proposals = proposalsOf(gathered, learning, monitor, out.cancelled);
+    if (!out.cancelled)
         out.holdoutText = holdoutLine(gathered.input, monitor, out.cancelled);
-    if (learning.cancelled || out.cancelled) {
-        out.cancelled = true;
+    if (out.cancelled) {
+        out.proposals.clear();
         out.holdoutText.clear();
         return out;
     }
-    out.proposals = countProposals(gathered, learning);
     out.unseparatedTexts = unseparatedTexts(gathered, learning);
     return out;
 }

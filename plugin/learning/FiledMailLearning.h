@@ -38,11 +38,25 @@ struct FiledMailSettings {
     bool decodeMime = false;
 };
 
+// What one learnt rule on its own takes of the mail no working rule decides.
+struct RuleTakes {
+    int takes = 0;        // filed messages of its folder
+    int takesOther = 0;   // filed messages of other folders
+    int inboxRead = 0;    // read messages in the inbox: what the next run moves
+    int inboxUnread = 0;  // unread messages in the inbox (read only when a run takes them)
+};
+
+// Per rule of learning.rules; cancelled when the monitor stopped the counting.
+std::vector<RuleTakes> countRuleTakes(const LearnInput& input, const Learning& learning, LearnMonitor* monitor,
+                                      bool& cancelled);
+
 struct Proposal {
     DistributeRule rule;
     std::string folderTitle;
-    int takes = 0;       // filed messages of its folder it takes (of those no working rule decides)
-    int takesOther = 0;  // messages of other folders, or staying in the inbox, it takes likewise
+    int takes = 0;        // as in RuleTakes
+    int takesOther = 0;
+    int inboxRead = 0;
+    int inboxUnread = 0;
 };
 
 struct FiledMailLearning {
@@ -54,8 +68,9 @@ struct FiledMailLearning {
     bool cancelled = false;  // nothing proposed
 };
 
-// The mail learnt from: the user folders' mail, then, withInbox, the inbox mail that no
-// proposal may take (the unread mail only when a run takes it).
+// The mail learnt from: the user folders' mail, then, withInbox, the inbox mail (the unread mail
+// only when a run takes it), which the rules are for: unread it is never evidence against a
+// rule, read it is only above kReadInboxSharePercent.
 struct FiledMail {
     LearnInput input;                   // with the settings' rules and decodeMime
     std::vector<std::string> titles;    // per folder of input.folders
@@ -63,6 +78,7 @@ struct FiledMail {
     std::vector<std::string> huge;      // longer than a run reads: learnt from their start
     std::vector<std::string> binary;    // with a NUL byte: learnt from the text before it
     int staying = 0;                    // messages of the inbox
+    int waiting = 0;                    // of them, unread
     size_t folders = 0;                 // folders read
     size_t messages = 0;                // messages read
     bool cancelled = false;

@@ -69,14 +69,17 @@ int64_t zoneSeconds(const std::string& text, size_t pos) {
 }
 
 // The messages of one folder (or of those that stay), oldest first.
-std::vector<size_t> oldestFirst(const LearnInput& all, int folder, bool& byDate) {
+// Unread inbox mail waits for the rules: it is neither learnt from nor measured on.
+std::vector<size_t> oldestFirst(const LearnInput& all, int folder, bool& byDate, LearnPoller* poller) {
     std::vector<size_t> members;
     std::vector<int64_t> dates(all.messages.size(), -1);
     byDate = true;
     char value[kHeaderValueSize];
     for (size_t m = 0; m < all.messages.size(); ++m) {
-        if (all.messages[m].folder != folder)
+        if (all.messages[m].folder != folder || all.messages[m].unread)
             continue;
+        if (poller && !poller->step(LearnStage::Counting, m, all.messages.size()))
+            break;
         members.push_back(m);
         if (extractHeaderValue(all.messages[m].text.c_str(), "Date:", value))
             dates[m] = mailDateSeconds(value);
@@ -124,7 +127,10 @@ int64_t mailDateSeconds(const std::string& value) {
     return seconds - zoneSeconds(value, pos);
 }
 
-HoldoutSplit splitNewest(const LearnInput& all) {
+namespace {
+
+// With source (all itself), the learnt messages' texts are moved out of it, not copied.
+HoldoutSplit split(const LearnInput& all, LearnInput* source, LearnPoller* poller) {
     HoldoutSplit split;
     split.learnt.folders = all.folders;
     split.learnt.existing = all.existing;
@@ -133,18 +139,32 @@ HoldoutSplit splitNewest(const LearnInput& all) {
     for (int folder = 0; folder <= static_cast<int>(all.folders.size()); ++folder) {
         int owner = folder < static_cast<int>(all.folders.size()) ? folder : -1;
         bool byDate = false;
-        std::vector<size_t> members = oldestFirst(all, owner, byDate);
+        std::vector<size_t> members = oldestFirst(all, owner, byDate, poller);
         split.byDate.push_back(byDate);
         for (size_t i = members.size() - members.size() / kHoldoutDivisor; i < members.size(); ++i)
             held[members[i]] = true;
     }
     for (size_t m = 0; m < all.messages.size(); ++m) {
-        if (held[m])
+        if (held[m]) {
             split.heldOut.push_back(m);
-        else
-            split.learnt.messages.push_back(all.messages[m]);
+        } else if (!all.messages[m].unread) {
+            if (source)
+                split.learnt.messages.push_back(std::move(source->messages[m]));
+            else
+                split.learnt.messages.push_back(all.messages[m]);
+        }
     }
     return split;
+}
+
+}  // namespace
+
+HoldoutSplit splitNewest(const LearnInput& all) {
+    return split(all, nullptr, nullptr);
+}
+
+HoldoutSplit splitNewestTaking(LearnInput& all, LearnPoller* poller) {
+    return split(all, &all, poller);
 }
 
 namespace {
@@ -164,10 +184,12 @@ std::vector<int> folderIndices(const RuleList& rules, const std::vector<std::str
 
 // Per folder: the rules learnt for it, and those that win fewer learnt messages than the minimum.
 void countLearntRules(const LearnInput& all, const HoldoutSplit& split, const Learning& learnt,
-                      const MessageJudge& judge, HoldoutFigures& figures) {
+                      const MessageJudge& judge, HoldoutFigures& figures, LearnPoller& poller) {
     size_t existing = all.existing.size();
     std::vector<int> wins(learnt.rules.size(), 0);
     for (const LearnMessage& message : split.learnt.messages) {
+        if (!poller.step(LearnStage::Counting, 0, 0))
+            return;
         int winner = judge.firstMatch(message.text.c_str());
         if (winner >= static_cast<int>(existing) && static_cast<size_t>(winner) - existing < wins.size())
             ++wins[static_cast<size_t>(winner) - existing];
@@ -182,8 +204,9 @@ void countLearntRules(const LearnInput& all, const HoldoutSplit& split, const Le
 }  // namespace
 
 HoldoutFigures measureHoldout(const LearnInput& all, const HoldoutSplit& split, const Learning& learnt,
-                              const RuleList& learntRules) {
+                              const RuleList& learntRules, LearnMonitor* monitor) {
     HoldoutFigures figures;
+    LearnPoller poller(monitor);
     figures.learnt = static_cast<int>(split.learnt.messages.size());
     figures.folders.assign(all.folders.size(), HoldoutFolder());
     for (size_t f = 0; f < figures.folders.size() && f < split.byDate.size(); ++f)
@@ -192,8 +215,10 @@ HoldoutFigures measureHoldout(const LearnInput& all, const HoldoutSplit& split, 
     rules.insert(rules.end(), learntRules.begin(), learntRules.end());
     MessageJudge judge(rules, VerdictOptions{true, all.options.decodeMime});
     std::vector<int> destination = folderIndices(rules, all.folders);
-    countLearntRules(all, split, learnt, judge, figures);
+    countLearntRules(all, split, learnt, judge, figures, poller);
     for (size_t m : split.heldOut) {
+        if (!poller.step(LearnStage::Counting, 0, 0))
+            break;
         const LearnMessage& message = all.messages[m];
         int winner = judge.firstMatch(message.text.c_str());
         if (winner >= 0 && winner < static_cast<int>(all.existing.size()))
@@ -215,6 +240,7 @@ HoldoutFigures measureHoldout(const LearnInput& all, const HoldoutSplit& split, 
             ++figures.folders[static_cast<size_t>(own)].wrong;
         }
     }
+    figures.cancelled = poller.cancelled();
     return figures;
 }
 

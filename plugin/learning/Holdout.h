@@ -1,7 +1,7 @@
 // Measuring learnt rules on mail they were not learnt from, as new mail would come: the newest
-// third of each folder (and of the mail that stays in the inbox) is held out, ordered by the Date
-// header, or by the folder's list order where a message of it has no readable date.
-// Platform-free.
+// third of each folder (and of the read mail in the inbox) is held out, ordered by the Date
+// header, or by the folder's list order where a message of it has no readable date. Unread inbox
+// mail, which waits for the rules, is neither learnt from nor measured on. Platform-free.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +28,9 @@ struct HoldoutSplit {
 };
 
 HoldoutSplit splitNewest(const LearnInput& all);
+// The same, the learnt messages' texts moved out of all rather than copied (all keeps the held-
+// out texts that measureHoldout reads), polling poller as it goes.
+HoldoutSplit splitNewestTaking(LearnInput& all, LearnPoller* poller);
 
 struct HoldoutFolder {
     int heldOut = 0;  // filed messages held out of the learning
@@ -45,13 +48,14 @@ struct HoldoutFigures {
     int moved = 0;     // held-out messages (filed or staying) a learnt rule moves
     int correct = 0;   // of them, into their own folder
     std::vector<HoldoutFolder> folders;
+    bool cancelled = false;  // the monitor stopped the measuring: the figures are partial
 };
 
 // How the rules learnt from split.learnt do on the held-out mail, each message decided as a run
 // decides it with the existing rules first. learntRules are learnt.rules as they will run (as
 // the rules file reads them back), one for one.
 HoldoutFigures measureHoldout(const LearnInput& all, const HoldoutSplit& split, const Learning& learnt,
-                              const RuleList& learntRules);
+                              const RuleList& learntRules, LearnMonitor* monitor = nullptr);
 
 // part of whole as "12.5%", "-" for no whole.
 std::string percentText(int part, int whole);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/rules/DistributeRule.h"
@@ -75,12 +76,22 @@ std::string trimBlanks(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
+bool usableText(const std::string& text) {
+    return text.size() >= 2 && text.size() < sizeof(DistributeRule().searchText) && text[0] != '^' &&
+           text.back() != '$' && printableSjis(text);
+}
+
 void addText(std::vector<std::string>& out, std::string text) {
     text = trimBlanks(text);
-    if (text.size() < 2 || text.size() >= sizeof(DistributeRule().searchText) || text[0] == '^' ||
-        text.back() == '$' || !printableSjis(text))
-        return;
-    if (std::find(out.begin(), out.end(), text) == out.end())
+    if (usableText(text) && std::find(out.begin(), out.end(), text) == out.end())
+        out.push_back(text);
+}
+
+// The same for the many lines of a header block or body: each text once through a set, so that
+// a block of thousands of short lines costs no more than its length.
+void addLine(std::vector<std::string>& out, std::unordered_set<std::string>& seen, std::string text) {
+    text = trimBlanks(text);
+    if (usableText(text) && seen.insert(text).second)
         out.push_back(text);
 }
 
@@ -219,6 +230,7 @@ void subjectCandidates(const std::string& value, std::vector<std::string>& out) 
 
 std::vector<std::string> blockCandidates(const std::string& block) {
     std::vector<std::string> out;
+    std::unordered_set<std::string> seen;
     size_t pos = 0;
     while (pos < block.size()) {
         size_t end = block.find("\r\n", pos);
@@ -235,13 +247,14 @@ std::vector<std::string> blockCandidates(const std::string& block) {
         for (const char* name : kNoiseHeaders)
             skip = skip || compareNoCase(line.c_str(), name, strlen(name)) == 0;
         if (!skip)
-            addText(out, line);
+            addLine(out, seen, line);
     }
     return out;
 }
 
 std::vector<std::string> bodyCandidates(const std::string& text) {
     std::vector<std::string> out;
+    std::unordered_set<std::string> seen;
     size_t pos = headerBlockEnd(text.c_str());
     pos = pos + 4 <= text.size() ? pos + 4 : text.size();
     for (size_t lines = 0; pos < text.size() && lines < kBodyLinesLookedAt; ++lines) {
@@ -251,7 +264,7 @@ std::vector<std::string> bodyCandidates(const std::string& text) {
         std::string line = trimBlanks(text.substr(pos, std::min(end - pos, kLongestBodyLine + 1)));
         pos = end + 2;
         if (line.size() >= kShortestBodyLine && line.size() <= kLongestBodyLine)
-            addText(out, line);
+            addLine(out, seen, line);
     }
     return out;
 }

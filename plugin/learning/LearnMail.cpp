@@ -27,6 +27,7 @@ LearnFolderRead readLearnFolder(LearnMailReader& reader, const std::string& fold
             continue;
         LearnFolderMessage message;
         message.entry = entry.name;
+        message.unread = entry.unread;
         message.text = learnTextOf(bytes);
         if (bytes.size() > kMessageReadCap)
             read.huge.push_back(entry.name);

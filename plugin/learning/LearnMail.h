@@ -32,6 +32,7 @@ public:
 struct LearnFolderMessage {
     std::string entry;
     std::string text;  // what the plug-in matches
+    bool unread = false;
 };
 
 struct LearnFolderRead {

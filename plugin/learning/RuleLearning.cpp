@@ -88,7 +88,7 @@ struct FolderWork {
 
 class Learner {
 public:
-    Learner(const LearnInput& input, LearnMonitor* monitor) : input_(input), monitor_(monitor) {}
+    Learner(const LearnInput& input, LearnMonitor* monitor) : input_(input), poller_(monitor) {}
 
     Learning run();
 
@@ -105,7 +105,7 @@ private:
     bool prepareCandidates();
     std::vector<SlotText> headerTextsOf(uint32_t message) const;
     void dropCommonValues();
-    std::vector<Ranked> rank(const std::vector<uint32_t>& mine, int phase, const std::set<std::string>& tried) const;
+    std::vector<Ranked> rank(const FolderWork& work, int phase);
     // Valid: takes only the folder's mail. CaseMayHelp: folded it takes other mail that the same
     // text with case would not. Useless: anything else, a text the rules file cannot hold included.
     enum Verdict { Useless, CaseMayHelp, Valid };
@@ -113,18 +113,25 @@ private:
                      std::vector<Candidate>& rejected);
     void explain(const FolderWork& work, FolderLearning& result);
     DistributeRule ruleOf(size_t slot, const std::string& text, bool matchCase, int folder) const;
-    bool proceed(LearnStage stage, size_t done, size_t total);
+    bool proceed(LearnStage stage, size_t done, size_t total) { return poller_.poll(stage, done, total); }
+    bool step(LearnStage stage, size_t done, size_t total) { return poller_.step(stage, done, total); }
+    bool cancelled() const { return poller_.cancelled(); }
+    const std::vector<std::string>& blockTextsOf(uint32_t message);
 
     const LearnInput& input_;
-    LearnMonitor* monitor_;
-    bool cancelled_ = false;
+    LearnPoller poller_;
     std::vector<SlotStore> slots_;     // kLearnedHeaderCount named fields and the header block
     std::vector<int> existingWinner_;  // per message: index of the existing rule that decides it, or -1
     std::vector<uint32_t> undecided_;  // messages no existing rule decides
     std::vector<char> uncovered_;
     std::vector<std::vector<SlotText>> headerTexts_;  // per message: its named-header candidates
+    // Per message: its header-block lines as candidates, once a folder's cover needs them.
+    std::vector<std::unique_ptr<std::vector<std::string>>> blockTexts_;
     // With decodeMime, per undecided message: the text whole-message rules search.
     std::vector<std::string> decoded_;
+    bool waiting(size_t message) const {
+        return input_.messages[message].folder < 0 && input_.messages[message].unread;
+    }
     const std::string& searchedText(uint32_t message) const {
         return decoded_.empty() ? input_.messages[message].text : decoded_[message];
     }
@@ -145,10 +152,10 @@ int preferenceOf(size_t slot, const std::string& text) {
     return text[0] == '"' || text.back() == '<' ? 3 : 2;
 }
 
-bool Learner::proceed(LearnStage stage, size_t done, size_t total) {
-    if (!cancelled_ && !proceedWith(monitor_, stage, done, total))
-        cancelled_ = true;
-    return !cancelled_;
+// Whether read inbox mail a candidate takes counts against it: see kReadInboxSharePercent.
+bool readInboxCounts(int inboxRead, size_t positives, int sharePercent) {
+    size_t read = static_cast<size_t>(inboxRead);
+    return read * 100 > static_cast<size_t>(std::max(0, sharePercent)) * (positives + read);
 }
 
 DistributeRule Learner::ruleOf(size_t slot, const std::string& text, bool matchCase, int folder) const {
@@ -169,7 +176,9 @@ void Learner::decideByExisting(Learning& learning) {
     existingWinner_.assign(input_.messages.size(), -1);
     for (size_t m = 0; m < input_.messages.size(); ++m) {
         const LearnMessage& message = input_.messages[m];
-        int winner = existing.empty() ? -1 : judge.firstMatch(message.text.c_str());
+        if (!step(LearnStage::Deciding, m, input_.messages.size()))
+            return;
+        int winner = existing.empty() || message.unread ? -1 : judge.firstMatch(message.text.c_str());
         existingWinner_[m] = winner;
         if (winner < 0 || message.folder < 0)
             continue;
@@ -196,12 +205,16 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
     candidate.matchCase = matchCase;
     PlainPattern pattern = preparePattern(text.c_str(), text.size(), matchCase);
     PlainPattern withCase = preparePattern(text.c_str(), text.size(), true);
+    int inboxRead = 0, inboxReadWithCase = 0;
     auto consider = [&](uint32_t message, const char* field, size_t length) {
         if (!plainMatch(field, length, pattern))
             return;
         int owner = input_.messages[message].folder;
         if (owner == folder) {
             candidate.positives.push_back(message);
+        } else if (owner < 0) {
+            ++inboxRead;
+            inboxReadWithCase += !matchCase && plainMatch(field, length, withCase);
         } else {
             ++candidate.negatives;
             ++candidate.clashes[owner];
@@ -209,14 +222,24 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
                 ++candidate.negativesWithCase;
         }
     };
+    size_t total = input_.folders.size(), at = static_cast<size_t>(folder);
     if (slot == kWholeSlot) {
         for (uint32_t m : undecided_)
-            consider(m, searchedText(m).c_str(), searchedText(m).size());
+            if (step(LearnStage::Learning, at, total))
+                consider(m, searchedText(m).c_str(), searchedText(m).size());
     } else {
         const SlotStore& store = slots_[slot];
         for (const Span& span : store.spans)
-            consider(span.message, store.bytes.data() + span.offset, span.length);
+            if (step(LearnStage::Learning, at, total))
+                consider(span.message, store.bytes.data() + span.offset, span.length);
     }
+    if (readInboxCounts(inboxRead, candidate.positives.size(), input_.options.readInboxSharePercent)) {
+        candidate.negatives += inboxRead;
+        candidate.negativesWithCase += inboxReadWithCase;
+        candidate.clashes[-1] = inboxRead;
+    }
+    if (cancelled())
+        return Useless;  // a candidate run over part of the mail proves nothing
     if (candidate.negatives == 0 && !candidate.positives.empty()) {
         pool.push_back(std::move(candidate));
         return Valid;
@@ -226,8 +249,8 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
     return caseMayHelp ? CaseMayHelp : Useless;
 }
 
-std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
-                                  const std::set<std::string>& tried) const {
+std::vector<Ranked> Learner::rank(const FolderWork& work, int phase) {
+    const std::set<std::string>& tried = work.tried;
     std::map<std::string, Ranked> counts;
     auto count = [&](size_t slot, const std::string& text, const std::string& key) {
         if (tried.count(key))
@@ -244,14 +267,16 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
         else
             ++spelling->second;
     };
-    for (uint32_t m : mine) {
+    for (uint32_t m : work.mine) {
         if (!uncovered_[m])
             continue;
+        if (!step(LearnStage::Learning, static_cast<size_t>(work.folder), input_.folders.size()))
+            break;
         if (phase == 0) {
             for (const SlotText& text : headerTexts_[m])
                 count(text.slot, text.text, text.key);
         } else if (phase == 1) {
-            for (const std::string& text : blockCandidates(slots_[kBlockSlot].value(m)))
+            for (const std::string& text : blockTextsOf(m))
                 count(kBlockSlot, text, keyOf(kBlockSlot, text));
         } else {
             for (const std::string& text : bodyCandidates(searchedText(m)))
@@ -283,6 +308,16 @@ std::vector<Ranked> Learner::rank(const std::vector<uint32_t>& mine, int phase,
         return a.key.size() > b.key.size();
     });
     return ranked;
+}
+
+// A message's header-block lines, taken apart once however many rounds rank them.
+const std::vector<std::string>& Learner::blockTextsOf(uint32_t message) {
+    if (blockTexts_.empty())
+        blockTexts_.resize(input_.messages.size());
+    std::unique_ptr<std::vector<std::string>>& texts = blockTexts_[message];
+    if (!texts)
+        texts.reset(new std::vector<std::string>(blockCandidates(slots_[kBlockSlot].value(message))));
+    return *texts;
 }
 
 FolderWork Learner::startFolder(int folder, FolderLearning& result) {
@@ -361,7 +396,9 @@ void Learner::tryCandidate(FolderWork& work, const Ranked& candidate, int phase)
 // was evaluated or chosen; a round ends after kCandidatesPerRound evaluations, as what was taken
 // since lowers the bounds.
 bool Learner::coverRound(FolderWork& work, int phase, Learning& learning) {
-    std::vector<Ranked> ranked = rank(work.mine, phase, work.tried);
+    std::vector<Ranked> ranked = rank(work, phase);
+    if (cancelled())
+        return false;
     bool progress = false;
     size_t next = 0;
     while (work.left > 0) {
@@ -391,8 +428,8 @@ bool Learner::coverRound(FolderWork& work, int phase, Learning& learning) {
 void Learner::learnFolder(int folder, Learning& learning) {
     FolderLearning& result = learning.folders[static_cast<size_t>(folder)];
     FolderWork work = startFolder(folder, result);
-    for (int phase = 0; phase < 3 && work.left > 0 && !cancelled_; ++phase)
-        while (work.left > 0 && !cancelled_ && coverRound(work, phase, learning)) {
+    for (int phase = 0; phase < 3 && work.left > 0 && !cancelled(); ++phase)
+        while (work.left > 0 && !cancelled() && coverRound(work, phase, learning)) {
         }
     result.capped = work.left > 0 && work.tried.size() >= kMostCandidatesPerFolder;
     explain(work, result);
@@ -406,6 +443,8 @@ void Learner::explain(const FolderWork& work, FolderLearning& result) {
     for (uint32_t m : work.mine) {
         if (!uncovered_[m])
             continue;
+        if (!step(LearnStage::Learning, static_cast<size_t>(work.folder), input_.folders.size()))
+            return;
         Unseparated unseparated;
         unseparated.message = m;
         auto holds = [&](const Candidate& candidate) {
@@ -471,8 +510,8 @@ bool Learner::splitIntoSlots() {
     for (size_t m = 0; m < input_.messages.size(); ++m) {
         if (!proceed(LearnStage::Preparing, m, input_.messages.size()))
             return false;
-        if (existingWinner_[m] >= 0)
-            continue;  // the existing rules decide it whatever is learnt
+        if (existingWinner_[m] >= 0 || waiting(m))
+            continue;  // the existing rules decide it whatever is learnt; unread inbox mail tells nothing
         uint32_t index = static_cast<uint32_t>(m);
         undecided_.push_back(index);
         addSlots(index, decoder.get());
@@ -518,6 +557,8 @@ void Learner::dropCommonValues() {
         return std::make_pair((at == 0 ? "=" : "@") + folded, "=" + folded.substr(at));
     };
     for (uint32_t m : undecided_) {
+        if (!step(LearnStage::Preparing, m, input_.messages.size()))
+            return;
         int folder = input_.messages[m].folder;
         holding.insert(folder);
         for (const SlotText& text : headerTexts_[m]) {
@@ -535,6 +576,8 @@ void Learner::dropCommonValues() {
         return found != spread.end() && found->second.size() >= most;
     };
     for (uint32_t m : undecided_) {
+        if (!step(LearnStage::Preparing, m, input_.messages.size()))
+            return;
         std::vector<SlotText>& texts = headerTexts_[m];
         texts.erase(std::remove_if(texts.begin(), texts.end(),
                                    [&](const SlotText& text) {
@@ -553,7 +596,7 @@ bool Learner::prepareCandidates() {
     }
     if (input_.options.skipCommonValues)
         dropCommonValues();
-    return true;
+    return !cancelled();
 }
 
 Learning Learner::run() {
@@ -562,11 +605,11 @@ Learning Learner::run() {
     decideByExisting(learning);
     learning.existingWinners = existingWinner_;
     uncovered_.assign(input_.messages.size(), 0);
-    if (splitIntoSlots() && prepareCandidates())
+    if (!cancelled() && splitIntoSlots() && prepareCandidates())
         for (size_t folder = 0; folder < input_.folders.size() && proceed(LearnStage::Learning, folder, input_.folders.size());
              ++folder)
             learnFolder(static_cast<int>(folder), learning);
-    learning.cancelled = cancelled_;
+    learning.cancelled = cancelled();
     return learning;
 }
 

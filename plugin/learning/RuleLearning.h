@@ -17,12 +17,22 @@ namespace corvane {
 
 struct LearnMessage {
     std::string text;  // the message as a run reads it: capped, up to the first NUL
-    int folder = -1;   // index in LearnInput::folders, or -1 for a message that must stay
+    int folder = -1;   // index in LearnInput::folders, or -1 for a message in the inbox
+    // Of the inbox mail: unread, waiting for the rules. Never evidence against a rule.
+    bool unread = false;
 };
 
 // The least number of a folder's filed messages a proposed rule takes (that no earlier proposal
 // took): a rule resting on one or two messages fits those messages, not the stream they came in.
 constexpr int kLeastEvidence = 3;
+
+// Read mail left in the inbox keeps a rule from being proposed only when it is more than this
+// percentage of what the rule takes (its folder's mail and that inbox mail together). Below it,
+// the inbox mail is taken as mail of the folder's stream not yet filed: the newest third of a
+// stream read but not filed is a third of what its rule takes. Above it the rule would take
+// more of the inbox than of its folder: mail the user keeps there, personal mail and one-off
+// senders, which no folder's rule may take.
+constexpr int kReadInboxSharePercent = 50;
 
 // Turns a raw header value (unfolded, as extractHeaderValue gives it) into the text the plug-in
 // matches named-header rules on when it decodes messages (MIME encoded words and charsets to
@@ -48,11 +58,15 @@ struct LearnOptions {
     // header values cut to their capacity before they are decoded; learning, its counts and its
     // checks all see that text. Takes the place of decoder.
     bool decodeMime = false;
+    // See kReadInboxSharePercent; 0: every read inbox message a rule takes keeps it out.
+    int readInboxSharePercent = kReadInboxSharePercent;
 
-    // The bare cover, for checking it against a reference: every candidate, one message enough.
+    // The bare cover, for checking it against a reference: every candidate, one message enough,
+    // no read inbox mail taken.
     static LearnOptions plainCover() {
         LearnOptions options;
         options.leastEvidence = 1;
+        options.readInboxSharePercent = 0;
         options.skipCommonValues = false;
         options.preferListHeaders = false;
         return options;

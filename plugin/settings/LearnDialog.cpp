@@ -93,8 +93,8 @@ public:
             messages_ = done;
             if (done % kCountsEvery == 0)
                 showCounts();
-        } else if (stage != stage_ || done != done_) {
-            showStage(stage, done, total);
+        } else if (stage != stage_ || (stage == LearnStage::Learning && done != done_)) {
+            showStage(stage, done, total);  // the texts change with the stage and the folder only
         }
         return !worker_.cancelled();
     }
@@ -193,7 +193,8 @@ void insertProposalRow(HWND list, int row, const Proposal& proposal) {
     target.iImage = I_IMAGENONE;
     ListView_SetItem(list, &target);
     char text[128];
-    formatBuffer(text, "%d 通 (ほかのフォルダから %d 通)", proposal.takes, proposal.takesOther);
+    formatBuffer(text, "%d 通 (ほかのフォルダから %d 通)、郵便受けから既読 %d 通・未読 %d 通", proposal.takes,
+                 proposal.takesOther, proposal.inboxRead, proposal.inboxUnread);
     ListView_SetItemText(list, row, kCountColumn, text);
     ListView_SetCheckState(list, row, TRUE);
 }
@@ -205,7 +206,7 @@ void fillProposals(HWND dialog, const FiledMailLearning& learning) {
     ListView_SetColumnWidth(list, 0, kTargetWidth);
     LVCOLUMNA column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.cx = 190;
+    column.cx = 330;
     column.pszText = const_cast<char*>("振り分けるメール");
     column.iSubItem = kCountColumn;
     SendMessageA(list, LVM_INSERTCOLUMNA, kCountColumn, reinterpret_cast<LPARAM>(&column));

@@ -10,6 +10,7 @@
 
 #include "plugin/history/MessageListKeys.h"
 #include "plugin/learning/FiledMailLearning.h"
+#include "plugin/rules/MessageVerdict.h"
 #include "tools/sample/SampleMailbox.h"
 
 using namespace corvane;
@@ -42,7 +43,9 @@ FolderEntry folder(const char* path, const char* title, int kind) {
 // sender: under the minimum), a folder whose settings file is gone, and the inbox.
 class MemoryReader : public FiledMailReader {
 public:
-    MemoryReader() {
+    explicit MemoryReader(bool filled = true) {
+        if (!filled)
+            return;
         for (int n = 0; n < 4; ++n) {
             add(kWork, message(sample::mimeEncodedWord("山田") + " <boss@work.example>", "", n), false);
             add(kHobby, message("p" + std::to_string(n) + "@mail.example", "List-Id: <hobby.list.example>\r\n", 10 + n),
@@ -144,8 +147,8 @@ TEST(FiledMailLearning, ProposesPerFolderWithTheWorkingRulesInFrontAndTheInboxAs
     } cases[] = {
         {"plain", false, false, {}, false, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
         {"unread inbox mail left alone", false, true, {}, false, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
-        {"unread inbox mail taken by a run must stay", true, true, {}, false, {"趣味 4/0 -> Main\\User002.box"},
-         "郵便受けに残したメール"},
+        {"unread inbox mail taken by a run is what the rules are for", true, true, {}, false,
+         {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}, ""},
         {"a working rule already sorts 仕事", false, false, {fromRule("boss@", kWork)}, false,
          {"趣味 4/0 -> Main\\User002.box"}, ""},
         {"a working rule sends 仕事 elsewhere", false, false, {fromRule("boss@", kHobby)}, false,
@@ -193,6 +196,74 @@ TEST(FiledMailLearning, CancelAtAnyStageProposesNothing) {
             EXPECT_EQ((Lines{"0/4", "1/4", "2/4", "3/4"}), monitor.started);
             EXPECT_EQ(11u, learning.messagesRead);
         }
+    }
+}
+
+namespace {
+
+// The small mailbox a new user has: a list known by its List-Id filed in 仕事 and one sender's
+// mail in 趣味, eight each; two of the list's and one of the sender's waiting in the inbox
+// (unread or read), and a friend's read message there that no folder should take.
+void fillSmallMailbox(MemoryReader& reader, bool waitingUnread) {
+    for (int n = 0; n < 10; ++n) {
+        bool waiting = n >= 8;
+        reader.add(waiting ? kInbox : kWork,
+                   message("m" + std::to_string(n) + "@members.example", "List-Id: Club <club.list.example>\r\n", n),
+                   waiting && waitingUnread);
+        if (n <= 8)
+            reader.add(n == 8 ? kInbox : kHobby, message("shop@store.example", "", 20 + n), n == 8 && waitingUnread);
+    }
+    reader.add(kInbox, message("friend@pal.example", "", 40), false);
+}
+
+// "title takes/other inbox read/unread".
+Lines inboxCountsOf(const FiledMailLearning& learning) {
+    Lines out;
+    for (const Proposal& proposal : learning.proposals)
+        out.push_back(proposal.folderTitle + " " + std::to_string(proposal.takes) + "/" +
+                      std::to_string(proposal.takesOther) + " inbox " + std::to_string(proposal.inboxRead) + "/" +
+                      std::to_string(proposal.inboxUnread));
+    return out;
+}
+
+}  // namespace
+
+TEST(FiledMailLearning, TheMailWaitingInTheInboxGetsItsRules) {
+    struct Case {
+        const char* name;
+        bool unreadMail;     // box 1001
+        bool waitingUnread;  // the three waiting messages
+        Lines proposals;
+        Lines sorted;  // where the proposals, run as a run runs them, put the inbox's mail
+    } cases[] = {
+        {"option on, waiting unread", true, true, {"仕事 8/0 inbox 0/2", "趣味 8/0 inbox 0/1"},
+         {"Main\\User001.box", "Main\\User002.box", "Main\\User001.box", "-"}},
+        {"option off, waiting read", false, false, {"仕事 8/0 inbox 2/0", "趣味 8/0 inbox 1/0"},
+         {"Main\\User001.box", "Main\\User002.box", "Main\\User001.box", "-"}},
+        {"option off, waiting unread: not read, not taken", false, true, {"仕事 8/0 inbox 0/0", "趣味 8/0 inbox 0/0"},
+         {"-", "-", "-", "-"}},
+    };
+    for (const Case& c : cases) {
+        MemoryReader reader(false);
+        fillSmallMailbox(reader, c.waitingUnread);
+        FiledMailSettings settings = settingsOf(c.unreadMail);
+        settings.folders.resize(3);
+        FiledMailLearning learning = learnFromFiledMail(settings, reader, nullptr);
+        EXPECT_EQ(c.proposals, inboxCountsOf(learning)) << c.name;
+        EXPECT_TRUE(learning.unseparatedTexts.empty()) << c.name;
+        RuleList rules;
+        for (const Proposal& proposal : learning.proposals)
+            rules.push_back(proposal.rule);
+        MessageJudge judge(rules, VerdictOptions{c.unreadMail, false});
+        Lines sorted;
+        for (const LearnEntry& entry : reader.listFolder(kInbox)) {
+            std::string text;
+            reader.readMessage(entry.name, kMessageReadCap, text);
+            Verdict verdict = judge.judge(text.c_str(), entry.unread);
+            sorted.push_back(verdict.taken && verdict.rule >= 0 ? rules[static_cast<size_t>(verdict.rule)].destFolder
+                                                                : "-");
+        }
+        EXPECT_EQ(c.sorted, sorted) << c.name;
     }
 }
 

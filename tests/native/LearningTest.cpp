@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <string>
@@ -426,5 +427,96 @@ TEST(LearningMail, ReadAsThePlugInReadsAndStoppedWhenCancelled) {
         EXPECT_EQ(c.binary, read.binary);
         EXPECT_EQ(c.cancelled, read.cancelled);
         EXPECT_EQ(monitor.calls[LearnStage::Reading], done + (c.cancelled ? 1 : 0));
+    }
+}
+
+namespace {
+
+// One folder of eight from one sender, and inbox mail: `read` read and `unread` unread copies of
+// that sender's mail, and two read messages from one-off senders of the sender's domain.
+LearnInput senderWithInbox(int read, int unread) {
+    LearnInput input;
+    input.folders = {"Main\\User001.box"};
+    for (int i = 0; i < 8; ++i)
+        input.messages.push_back({mail({"From: boss@corp.example", "Subject: w" + std::to_string(i)}), 0});
+    for (int i = 0; i < read + unread; ++i)
+        input.messages.push_back({mail({"From: boss@corp.example", "Subject: n" + std::to_string(i)}), -1, i >= read});
+    for (const char* from : {"From: friend@corp.example", "From: once@corp.example"})
+        input.messages.push_back({mail({from, "Subject: hi"}), -1});
+    return input;
+}
+
+}  // namespace
+
+// Inbox mail is what the rules are for: unread it never keeps a rule out, read only when it is
+// more than half of what the rule takes; personal mail of the sender's domain is never taken.
+TEST(LearningInbox, ReadMailKeepsARuleOutOnlyAboveItsShare) {
+    struct Case {
+        int read, unread;
+        Lines rules;
+    } cases[] = {
+        {0, 0, {"From: boss@corp.example -> Main\\User001.box"}},
+        {1, 0, {"From: boss@corp.example -> Main\\User001.box"}},
+        {8, 0, {"From: boss@corp.example -> Main\\User001.box"}},  // exactly half
+        {9, 0, {}},
+        {20, 0, {}},
+        {0, 20, {"From: boss@corp.example -> Main\\User001.box"}},
+        {8, 20, {"From: boss@corp.example -> Main\\User001.box"}},
+        {9, 20, {}},
+    };
+    for (const Case& c : cases) {
+        LearnInput input = senderWithInbox(c.read, c.unread);
+        Learning learning = learnRules(input);
+        std::string name = std::to_string(c.read) + " read, " + std::to_string(c.unread) + " unread";
+        EXPECT_EQ(c.rules, rulesOf(learning)) << name;
+        std::vector<int> to = destinationsOf({}, suggestionLines(learning, 1), input.folders, input.messages);
+        ASSERT_EQ(input.messages.size(), to.size());
+        EXPECT_EQ(-1, to[to.size() - 1]) << name << ": personal mail stays";
+        EXPECT_EQ(-1, to[to.size() - 2]) << name << ": personal mail stays";
+        if (c.rules.empty()) {
+            ASSERT_FALSE(learning.folders[0].unseparated.empty()) << name;
+            EXPECT_EQ(UnseparatedReason::Clash, unseparatedReason(learning.folders[0], learning.folders[0].unseparated[0]))
+                << name;
+        }
+    }
+}
+
+// The generated mailbox with its newest third of every folder waiting in the inbox, unread or
+// read: the rules learnt from the rest sort that mail exactly, and the mail of no folder stays.
+TEST(LearningInbox, NewestThirdWaitingInTheInboxIsSortedExactly) {
+    LearningMailbox box = buildLearningMailbox();
+    HoldoutSplit split = splitNewest(box.input);
+    for (bool unread : {true, false}) {
+        LearnInput input = box.input;
+        std::vector<bool> waiting(input.messages.size(), false);
+        for (size_t m : split.heldOut)
+            if (input.messages[m].folder >= 0) {
+                waiting[m] = true;
+                input.messages[m].folder = -1;
+                input.messages[m].unread = unread;
+            }
+        Learning learning = learnRules(input);
+        Lines rules = rulesOf(learning);
+        for (const char* rule : {"List-Id: dev.lists.example.org -> Main\\User001.box",
+                                 "From: Science < -> Main\\User006.box", "From: Science Weekly -> Main\\User007.box",
+                                 "To: announce@lists.example.org -> Main\\User003.box"})
+            EXPECT_NE(rules.end(), std::find(rules.begin(), rules.end(), rule)) << rule << (unread ? " unread" : " read");
+        std::vector<int> to = destinationsOf({}, suggestionLines(learning, 1), input.folders, input.messages);
+        ASSERT_EQ(input.messages.size(), to.size());
+        int moved = 0, correct = 0, filed = 0;
+        for (size_t m = 0; m < to.size(); ++m) {
+            if (box.input.messages[m].folder < 0) {
+                EXPECT_EQ(-1, to[m]) << m << ": mail of no folder is never taken";
+            }
+            if (!waiting[m])
+                continue;
+            ++filed;
+            moved += to[m] != -1;
+            correct += to[m] != -1 && to[m] == box.input.messages[m].folder;
+        }
+        EXPECT_EQ(filed, moved) << (unread ? "unread" : "read");
+        EXPECT_EQ(filed, correct) << (unread ? "unread" : "read");
+        std::cout << "[ figures  ] newest third waiting " << (unread ? "unread" : "read") << ": " << correct << " of "
+                  << filed << " sorted, " << moved << " moved, " << rules.size() << " rules\n";
     }
 }

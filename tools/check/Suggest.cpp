@@ -219,6 +219,7 @@ void gatherMail(const std::string& root, SuggestResult& result) {
     result.huge = std::move(mail.huge);
     result.binary = std::move(mail.binary);
     result.staying = mail.staying;
+    result.waiting = mail.waiting;
 }
 
 // The suggestions read back from their rules-file text and run over all the learnt mail.
@@ -237,7 +238,7 @@ void proveSuggestions(const std::string& root, SuggestResult& result) {
             int own = result.input.messages[m].folder;
             if (destinations[m] >= 0 && destinations[m] == own)
                 ++result.proven[static_cast<size_t>(own)];
-            else if (destinations[m] != -1 && destinations[m] != own && byExisting[m] == -1)
+            else if (own >= 0 && destinations[m] != -1 && destinations[m] != own && byExisting[m] == -1)
                 ++result.provenWrong;  // a suggestion, not an existing rule, sends it away
         }
     }
@@ -275,6 +276,8 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     readExistingRules(root, result);
     gatherMail(root, result);
     result.learning = learnRules(result.input);
+    bool cancelled = false;
+    result.takes = countRuleTakes(result.input, result.learning, nullptr, cancelled);
     result.lines = suggestionLines(result.learning, result.firstNumber);
     proveSuggestions(root, result);
     if (holdout)
@@ -340,6 +343,12 @@ std::string suggestionLinesText(const SuggestResult& result) {
         out += "[Rule]\n";
     for (const std::string& line : result.lines)
         out += line + "\n";
+    if (result.ignoreInbox)
+        return out;
+    out += "郵便受けのメールのうち、今振り分けると各規則が移すもの:\n";
+    for (size_t i = 0; i < result.takes.size(); ++i)
+        out += formatText("  規則%d: 既読 %d 通、未読 %d 通\n", result.firstNumber + static_cast<int>(i),
+                          result.takes[i].inboxRead, result.takes[i].inboxUnread);
     return out;
 }
 
@@ -350,8 +359,11 @@ std::string renderSuggestText(const SuggestResult& result) {
                                  result.firstNumber - 1, result.rules.iniPath.c_str());
     out += formatText("学んだメール: ユーザーフォルダ %d 個の %d 通。", static_cast<int>(result.input.folders.size()),
                       static_cast<int>(result.input.messages.size()) - result.staying);
-    out += result.ignoreInbox ? "郵便受けのメールは気にしません (--ignore-inbox)\n"
-                              : formatText("郵便受けに残したメール %d 通には一致させません\n", result.staying);
+    out += result.ignoreInbox
+               ? std::string("郵便受けのメールは気にしません (--ignore-inbox)\n")
+               : formatText("郵便受けのメール %d 通 (うち未読 %d 通) は規則が振り分けるメールです。"
+                            "既読のメールは、規則が振り分けるメールの %d%% を超えるときだけ避けます\n",
+                            result.staying, result.waiting, kReadInboxSharePercent);
     out += "フォルダごと (振り分けられる通数 / フォルダの通数):\n";
     for (size_t f = 0; f < result.learning.folders.size(); ++f)
         out += folderLineText(result, f);
@@ -408,6 +420,9 @@ void rulesJson(JsonWriter& json, const SuggestResult& result) {
         json.key("matchCase").value(suggestion.rule.matchCase != 0);
         json.key("destination").value(suggestion.rule.destFolder);
         json.key("covers").value(suggestion.covers);
+        bool counted = i < result.takes.size();
+        json.key("inboxRead").value(counted ? result.takes[i].inboxRead : 0);
+        json.key("inboxUnread").value(counted ? result.takes[i].inboxUnread : 0);
         json.endObject();
     }
     json.endArray();
@@ -458,6 +473,7 @@ std::string renderSuggestJson(const SuggestResult& result) {
     json.key("rulesFile").value(result.rules.iniPath);
     json.key("existingRules").value(result.firstNumber - 1);
     json.key("staying").value(result.staying);
+    json.key("waiting").value(result.waiting);
     json.key("ignoreInbox").value(result.ignoreInbox);
     foldersJson(json, result);
     rulesJson(json, result);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/learning/FiledMailLearning.h"
 #include "plugin/learning/Holdout.h"
 #include "plugin/learning/RuleLearning.h"
 #include "tools/check/AccountRules.h"
@@ -19,10 +20,12 @@ struct SuggestResult {
     AccountRules rules;
     std::vector<std::string> titles;   // per folder of input.folders
     std::vector<std::string> entries;  // per message of input.messages
-    int staying = 0;                   // messages left in the inbox that no rule may take
+    int staying = 0;                   // messages in the inbox, which the rules are for
+    int waiting = 0;                   // of them, unread (read only when a run takes unread mail)
     bool ignoreInbox = false;          // asked to let the suggestions take them
     LearnInput input;
     Learning learning;
+    std::vector<RuleTakes> takes;      // per suggestion: what it takes on its own, the inbox's mail apart
     int firstNumber = 1;                // the number of the first suggested rule
     std::vector<std::string> lines;    // "ruleN=\"value\"" per suggestion
     bool needsSection = false;         // the rules file has no [Rule] section yet
