@@ -149,14 +149,28 @@ FiledMail gatherFiledMail(const FiledMailSettings& settings, bool withInbox, Fil
     std::vector<const FolderEntry*> folders = foldersToRead(settings, reader, inbox);
     if (!withInbox)
         inbox = nullptr;
-    size_t count = folders.size() + (inbox ? 1 : 0);
+    if (inbox)
+        folders.push_back(inbox);
+    size_t count = folders.size();
+    // Each folder's share of the text budget, by how many of its messages are taken.
+    std::vector<std::vector<LearnEntry>> listed(count);
+    std::vector<size_t> taken(count, 0);
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) {
+        listed[i] = reader.listFolder(folders[i]->path);
+        for (const LearnEntry& entry : listed[i])
+            taken[i] += !entry.unread || folders[i] != inbox || settings.unreadMail;
+        total += taken[i];
+    }
     for (size_t i = 0; i < count && !out.cancelled; ++i) {
-        const FolderEntry& folder = i < folders.size() ? *folders[i] : *inbox;
+        const FolderEntry& folder = *folders[i];
         if (monitor)
             monitor->folderStarted(i, count);
         bool staying = &folder == inbox;
-        LearnFolderRead read = readLearnFolder(reader, folder.path, !staying || settings.unreadMail, monitor,
-                                               out.messages);
+        size_t share = total ? static_cast<size_t>(static_cast<double>(settings.textBudget) * taken[i] / total) : 0;
+        LearnFolderRead read = readLearnEntries(reader, listed[i], !staying || settings.unreadMail, share, monitor,
+                                                out.messages);
+        out.dropped += read.dropped;
         if (!staying) {
             out.input.folders.push_back(folder.path);
             out.titles.push_back(folder.title);
@@ -209,6 +223,7 @@ FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMai
     FiledMail gathered = gatherFiledMail(settings, true, reader, monitor);
     out.foldersRead = gathered.folders;
     out.messagesRead = gathered.messages;
+    out.dropped = gathered.dropped;
     if (gathered.cancelled) {
         out.cancelled = true;
         return out;

@@ -36,6 +36,9 @@ struct FiledMailSettings {
     // Box 1018: a run then matches decoded text (MIME and charsets to code page 932), so the
     // mail is learnt from as a run decodes it, as corvane-check suggest does with decodemime.
     bool decodeMime = false;
+    // The bytes of message text learnt from at most, shared among the folders by their number
+    // of messages; past a folder's share its oldest messages are left out.
+    size_t textBudget = kLearnTextBudget;
 };
 
 // What one learnt rule on its own takes of the mail no working rule decides.
@@ -65,6 +68,7 @@ struct FiledMailLearning {
     std::vector<std::string> unseparatedTexts;  // one per folder with mail no proposal takes
     size_t foldersRead = 0;
     size_t messagesRead = 0;
+    size_t dropped = 0;  // the oldest messages left out to keep within the text budget
     bool cancelled = false;  // nothing proposed
 };
 
@@ -81,6 +85,7 @@ struct FiledMail {
     int waiting = 0;                    // of them, unread
     size_t folders = 0;                 // folders read
     size_t messages = 0;                // messages read
+    size_t dropped = 0;                 // of them, left out to keep within the text budget
     bool cancelled = false;
 };
 

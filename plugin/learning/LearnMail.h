@@ -13,6 +13,12 @@
 
 namespace corvane {
 
+// What learning may hold in memory in the 32-bit host, where the address space is 2 GB shared
+// with the host; the message texts may take a quarter of it, the learning's stores (header
+// values, decoded copies, candidates) and the holdout's learning the rest.
+constexpr size_t kLearnMemoryBudget = 256u << 20;
+constexpr size_t kLearnTextBudget = kLearnMemoryBudget / 4;
+
 struct LearnEntry {
     std::string name;  // "folder\key"
     bool unread = false;
@@ -39,6 +45,7 @@ struct LearnFolderRead {
     std::vector<LearnFolderMessage> messages;  // in list order
     std::vector<std::string> huge;    // longer than the plug-in reads: learnt from their start
     std::vector<std::string> binary;  // with a NUL byte: learnt from the text before it
+    size_t dropped = 0;  // the oldest messages left out to keep within the text budget
     bool cancelled = false;
 };
 
@@ -51,5 +58,10 @@ std::string learnTextOf(const std::string& bytes);
 // earlier calls (total 0: not known ahead).
 LearnFolderRead readLearnFolder(LearnMailReader& reader, const std::string& folder, bool takeUnread,
                                 LearnMonitor* monitor, size_t& done);
+
+// The same over a folder's listed entries, keeping at most mostBytes of text: past it the oldest
+// messages (the first in list order) are left out, so that the newest are learnt from.
+LearnFolderRead readLearnEntries(LearnMailReader& reader, const std::vector<LearnEntry>& entries, bool takeUnread,
+                                 size_t mostBytes, LearnMonitor* monitor, size_t& done);
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <new>
 #include <cstddef>
 #include <vector>
 
@@ -131,12 +132,16 @@ public:
 
     bool prepare(HWND) override { return true; }
     void work(RunWorker& worker) override {
-        MailboxReader reader(data_.mailboxRoot);
-        LearnProgress progress(worker);
-        std::unique_ptr<FiledMailLearning> learning(
-            new FiledMailLearning(learnFromFiledMail(data_.settings, reader, &progress)));
-        learning->cancelled = learning->cancelled || worker.cancelled();
-        data_.published.store(learning.release());
+        try {
+            MailboxReader reader(data_.mailboxRoot);
+            LearnProgress progress(worker);
+            std::unique_ptr<FiledMailLearning> learning(
+                new FiledMailLearning(learnFromFiledMail(data_.settings, reader, &progress)));
+            learning->cancelled = learning->cancelled || worker.cancelled();
+            data_.published.store(learning.release());
+        } catch (const std::bad_alloc&) {
+            data_.outOfMemory.store(true);  // what was allocated is given back as the stack unwinds
+        }
     }
     void finish(HWND) override { data_.learning.reset(data_.published.exchange(nullptr)); }
     const char* forcedEndText() const override { return "振り分け条件の作成が終わらないため、強制終了しました"; }
@@ -199,6 +204,14 @@ void insertProposalRow(HWND list, int row, const Proposal& proposal) {
     ListView_SetCheckState(list, row, TRUE);
 }
 
+std::string droppedText(size_t dropped) {
+    char text[256];
+    formatBuffer(text, "メールが多いため、メモリの上限 (%d MB) までの各フォルダの新しいメールから学びました"
+                       " (古いメール %d 通は使っていません)",
+                 static_cast<int>(kLearnMemoryBudget >> 20), static_cast<int>(dropped));
+    return text;
+}
+
 void fillProposals(HWND dialog, const FiledMailLearning& learning) {
     HWND list = GetDlgItem(dialog, IDC_LEARN_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES | LVS_EX_SUBITEMIMAGES | LVS_EX_FULLROWSELECT);
@@ -216,6 +229,8 @@ void fillProposals(HWND dialog, const FiledMailLearning& learning) {
                     learning.proposals.empty() ? "作れる振り分け条件はありませんでした"
                                                : learning.holdoutText.c_str());
     std::string unseparated;
+    if (learning.dropped)
+        unseparated = droppedText(learning.dropped);
     for (const std::string& line : learning.unseparatedTexts)
         unseparated += (unseparated.empty() ? "" : "\r\n") + line;
     SetDlgItemTextA(dialog, IDC_LEARN_UNSEPARATED,
@@ -276,6 +291,11 @@ int showLearnDialog(HWND optionsPage) {
     RunDialog progress;
     progress.resourceId = IDD_LEARN_PROGRESS;
     runInDialog(moduleInstance(), progress, optionsPage, run, learnSlot());
+    if (data.outOfMemory.load() && IsWindow(optionsPage)) {
+        ShowErrorBox(optionsPage, "メモリが足りないため、振り分け条件を作れませんでした。"
+                                  "ほかのプログラムを閉じるか、フォルダのメールを減らしてからやり直してください。");
+        return 0;
+    }
     if (!data.learning || data.learning->cancelled || !IsWindow(optionsPage))
         return 0;
     loadFolderIcons();

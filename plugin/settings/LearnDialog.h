@@ -25,6 +25,7 @@ struct LearnDialogData {
     // Published by the worker when it has finished, so that a worker that had to be terminated
     // leaves no half-made result; owned by the dialog from then on.
     std::atomic<FiledMailLearning*> published{nullptr};
+    std::atomic<bool> outOfMemory{false};  // the worker ran out of memory: said in a box, never silently
     std::unique_ptr<FiledMailLearning> learning;
     HIMAGELIST images = nullptr;  // the folder icons of the proposals list (not owned)
     int added = 0;

@@ -3,11 +3,13 @@
 // shown per proposal, the folders it cannot separate, and a cancel at any stage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "LearningMailbox.h"
 #include "plugin/history/MessageListKeys.h"
 #include "plugin/learning/FiledMailLearning.h"
 #include "plugin/rules/MessageVerdict.h"
@@ -176,6 +178,46 @@ TEST(FiledMailLearning, ProposesPerFolderWithTheWorkingRulesInFrontAndTheInboxAs
     }
 }
 
+// A budget of text shared by the folders' number of messages: past its share a folder keeps
+// its newest messages, and the learning says how many it left out.
+TEST(FiledMailLearning, PastTheTextBudgetEachFolderKeepsItsNewest) {
+    struct Case {
+        size_t budget;
+        size_t dropped;
+        Lines proposals;
+    } cases[] = {
+        {kLearnTextBudget, 0, {"仕事 4/0 -> Main\\User001.box", "趣味 4/0 -> Main\\User002.box"}},
+        {0, 11, {}},
+    };
+    for (const Case& c : cases) {
+        MemoryReader reader;
+        FiledMailSettings settings = settingsOf(false);
+        settings.textBudget = c.budget;
+        FiledMailLearning learning = learnFromFiledMail(settings, reader, nullptr);
+        EXPECT_EQ(c.dropped, learning.dropped) << c.budget;
+        EXPECT_EQ(c.proposals, proposalsOf(learning)) << c.budget;
+    }
+    // Three quarters of what the mail holds: each folder keeps its newest three of four.
+    MemoryReader reader;
+    FiledMailSettings settings = settingsOf(false);
+    FiledMail all = gatherFiledMail(settings, true, reader, nullptr);
+    size_t bytes = 0;
+    for (const LearnMessage& message : all.input.messages)
+        bytes += message.text.size();
+    settings.textBudget = bytes * 3 / 4;
+    FiledMail part = gatherFiledMail(settings, true, reader, nullptr);
+    EXPECT_EQ(all.messages, part.messages);
+    EXPECT_LT(0u, part.dropped);
+    Lines kept(part.entries.begin(), part.entries.end());
+    for (size_t m = 0; m + 1 < all.entries.size(); ++m)
+        if (all.input.messages[m].folder == all.input.messages[m + 1].folder &&
+            std::find(kept.begin(), kept.end(), all.entries[m]) != kept.end()) {
+            EXPECT_NE(kept.end(), std::find(kept.begin(), kept.end(), all.entries[m + 1]))
+                << all.entries[m] << ": a newer message of its folder is kept too";
+        }
+    EXPECT_EQ(all.entries.size(), part.entries.size() + part.dropped);
+}
+
 TEST(FiledMailLearning, CancelAtAnyStageProposesNothing) {
     struct Case {
         LearnStage stage;
@@ -264,6 +306,106 @@ TEST(FiledMailLearning, TheMailWaitingInTheInboxGetsItsRules) {
                                                                 : "-");
         }
         EXPECT_EQ(c.sorted, sorted) << c.name;
+    }
+}
+
+namespace {
+
+// The generated learning mailbox through a reader; longHeader: with one message whose 64 KB
+// header holds 10,000 short lines filed in its first folder.
+class GeneratedReader : public FiledMailReader {
+public:
+    GeneratedReader(const testmailbox::LearningMailbox& box, bool longHeader) {
+        std::string lines;
+        for (int n = 0; longHeader && lines.size() < 60000; ++n)
+            lines += "X-L" + std::to_string(n) + ": v\r\n";
+        if (longHeader)
+            add(box.input.folders[0], "From: many@lines.example\r\n" + lines + "\r\nbody\r\n");
+        for (const LearnMessage& message : box.input.messages)
+            add(message.folder < 0 ? kInbox : box.input.folders[static_cast<size_t>(message.folder)], message.text);
+    }
+    bool folderExists(const std::string&) override { return true; }
+    std::vector<LearnEntry> listFolder(const std::string& folder) override { return entries_[folder]; }
+    bool readMessage(const std::string& entry, size_t most, std::string& bytes) override {
+        bytes = texts_[entry].substr(0, most);
+        return true;
+    }
+
+private:
+    void add(const std::string& folder, const std::string& text) {
+        std::string name = folder + "\\" + std::to_string(texts_.size());
+        entries_[folder].push_back({name, false});
+        texts_[name] = text;
+    }
+    std::map<std::string, std::vector<LearnEntry>> entries_;
+    std::map<std::string, std::string> texts_;
+};
+
+// Counts the polls of each stage and the most work done between two of them; stops at the
+// given poll of one stage (0: never).
+class GapMonitor : public FiledMailMonitor {
+public:
+    GapMonitor(LearnStage stopStage, size_t stopAt) : stopStage_(stopStage), stopAt_(stopAt) {}
+    void folderStarted(size_t, size_t) override {}
+    void unitsBeforePoll(LearnStage stage, size_t units) override { gap[stage] = std::max(gap[stage], units); }
+    bool proceed(LearnStage stage, size_t, size_t) override {
+        if (stopped)
+            ++afterStop;
+        stopped = stopped || (stage == stopStage_ && ++polls[stage] == stopAt_);
+        if (stage != stopStage_)
+            ++polls[stage];
+        return !stopped;
+    }
+    std::map<LearnStage, size_t> polls, gap;
+    bool stopped = false;
+    int afterStop = 0;
+
+private:
+    LearnStage stopStage_;
+    size_t stopAt_;
+};
+
+FiledMailSettings generatedSettings(const testmailbox::LearningMailbox& box) {
+    FiledMailSettings settings;
+    settings.folders.push_back(folder(kInbox, "郵便受け", Inbox));
+    for (size_t f = 0; f < box.input.folders.size(); ++f)
+        settings.folders.push_back(folder(box.input.folders[f].c_str(), box.titles[f].c_str(), UserFolder));
+    settings.rules = {fromRule("nobody@nowhere.example", box.input.folders[0].c_str())};
+    return settings;
+}
+
+}  // namespace
+
+// Every long stage polls with at most kLearnPollUnits units of work between two polls, a header
+// of 10,000 lines included, and a stop at any of them ends the learning with nothing proposed
+// and no poll after it.
+TEST(FiledMailLearning, EveryStagePollsWithinABoundedGapAndStopsThere) {
+    testmailbox::LearningMailbox box = testmailbox::buildLearningMailbox(2026, 400);
+    const LearnStage stages[] = {LearnStage::Reading, LearnStage::Deciding, LearnStage::Preparing,
+                                 LearnStage::Learning, LearnStage::Counting};
+    GeneratedReader longHeader(box, true);
+    GapMonitor watchLong(LearnStage::Reading, 0);
+    EXPECT_FALSE(learnFromFiledMail(generatedSettings(box), longHeader, &watchLong).proposals.empty());
+    for (LearnStage stage : stages)
+        EXPECT_LE(watchLong.gap[stage], kLearnPollUnits) << static_cast<int>(stage);
+
+    GeneratedReader reader(box, false);
+    FiledMailSettings settings = generatedSettings(box);
+    GapMonitor watch(LearnStage::Reading, 0);
+    FiledMailLearning whole = learnFromFiledMail(settings, reader, &watch);
+    ASSERT_FALSE(whole.cancelled);
+    ASSERT_FALSE(whole.proposals.empty());
+    for (LearnStage stage : stages) {
+        int name = static_cast<int>(stage);
+        EXPECT_GT(watch.polls[stage], 2u) << name;
+        EXPECT_LE(watch.gap[stage], kLearnPollUnits) << name;
+        for (size_t stopAt : {size_t(1), watch.polls[stage] / 2, watch.polls[stage]}) {
+            GapMonitor stop(stage, stopAt);
+            FiledMailLearning part = learnFromFiledMail(settings, reader, &stop);
+            EXPECT_TRUE(part.cancelled) << name << " at " << stopAt;
+            EXPECT_TRUE(part.proposals.empty()) << name << " at " << stopAt;
+            EXPECT_EQ(0, stop.afterStop) << name << " at " << stopAt;
+        }
     }
 }
 

@@ -430,6 +430,42 @@ TEST(LearningMail, ReadAsThePlugInReadsAndStoppedWhenCancelled) {
     }
 }
 
+// Past the budget of text bytes the oldest messages are left out: what is learnt is the newest
+// that fits, in list order, and only those are named as cut.
+TEST(LearningMail, WithinTheBudgetTheNewestAreKept) {
+    MemoryReader reader;
+    reader.entries = {{"F\\1", false}, {"F\\2", false}, {"F\\3", true}, {"F\\4", false}, {"F\\5", false}};
+    reader.files = {{"F\\1", std::string(kMessageReadCap + 1, 'h')}, {"F\\2", "bb"}, {"F\\3", "ccc"},
+                    {"F\\4", "dddd"}, {"F\\5", "e"}};
+    struct Case {
+        size_t budget;
+        bool takeUnread;
+        Lines read, huge;
+        size_t dropped;
+    } cases[] = {
+        {SIZE_MAX, true, {"F\\1", "F\\2", "F\\3", "F\\4", "F\\5"}, {"F\\1"}, 0},
+        {kMessageReadCap + 5, true, {"F\\2", "F\\3", "F\\4", "F\\5"}, {}, 1},
+        {5, true, {"F\\4", "F\\5"}, {}, 3},
+        {7, false, {"F\\2", "F\\4", "F\\5"}, {}, 1},
+        {4, true, {"F\\5"}, {}, 4},  // the newest fit alone; the one before it does not
+        {0, true, {}, {}, 5},
+    };
+    for (const Case& c : cases) {
+        size_t done = 0;
+        LearnFolderRead read = readLearnEntries(reader, reader.entries, c.takeUnread, c.budget, nullptr, done);
+        Lines names;
+        size_t bytes = 0;
+        for (const LearnFolderMessage& message : read.messages) {
+            names.push_back(message.entry);
+            bytes += message.text.size();
+        }
+        EXPECT_EQ(c.read, names) << c.budget;
+        EXPECT_EQ(c.huge, read.huge) << c.budget;
+        EXPECT_EQ(c.dropped, read.dropped) << c.budget;
+        EXPECT_LE(bytes, c.budget) << c.budget;
+    }
+}
+
 namespace {
 
 // One folder of eight from one sender, and inbox mail: `read` read and `unread` unread copies of

@@ -145,7 +145,7 @@ TEST_F(LearnDialog, CheckedProposalsJoinTheRulesAndSortNewMailAsThePreviewPredic
     EXPECT_EQ(std::vector<bool>(3, true), checks);
     Rows expected = {kExistingRow};
     for (const std::string& row : proposals) {
-        EXPECT_EQ("6 通 (ほかのフォルダから 0 通)", row.substr(row.rfind('|') + 1)) << row;
+        EXPECT_EQ("6 通 (ほかのフォルダから 0 通)、郵便受けから既読 0 通・未読 0 通", row.substr(row.rfind('|') + 1)) << row;
         if (row.find("|Family|") == std::string::npos)
             expected.push_back(withoutCount(row));
     }
@@ -175,7 +175,8 @@ TEST_F(LearnDialog, CheckedProposalsJoinTheRulesAndSortNewMailAsThePreviewPredic
     EXPECT_EQ(predicted, moved);
 }
 
-TEST_F(LearnDialog, UnreadInboxMailMustStayAsBox1001ShowsItUnsaved) {
+// Unread inbox mail never keeps a rule out; box 1001, unsaved, says whether the row counts it.
+TEST_F(LearnDialog, UnreadInboxMailIsCountedAsBox1001ShowsItUnsaved) {
     mailbox().addMessage(kInbox, boss(50), true);
     for (bool checked : {false, true}) {
         Rows proposals;
@@ -190,11 +191,15 @@ TEST_F(LearnDialog, UnreadInboxMailMustStayAsBox1001ShowsItUnsaved) {
             sheet.cancel();
         }));
         plugin.APCSetup(window_);
-        bool work = false;
+        std::string work;
         for (const std::string& row : proposals)
-            work = work || row.find("|Work|") != std::string::npos;
-        EXPECT_EQ(checked ? 2u : 3u, proposals.size()) << checked;
-        EXPECT_EQ(!checked, work) << checked;
+            if (row.find("|Work|") != std::string::npos)
+                work = row.substr(row.rfind('|') + 1);
+        EXPECT_EQ(3u, proposals.size()) << checked;
+        EXPECT_EQ(checked ? "6 通 (ほかのフォルダから 0 通)、郵便受けから既読 0 通・未読 1 通"
+                          : "6 通 (ほかのフォルダから 0 通)、郵便受けから既読 0 通・未読 0 通",
+                  work)
+            << checked;
     }
 }
 
@@ -243,4 +248,82 @@ TEST_F(LearnDialog, CancelOrCloseDuringLearningLeavesNoThreadOrHandle) {
         openFolder(kInbox);
         resetRun();
     }
+}
+
+namespace {
+
+// A new user's mailbox: a list known by its List-Id and one sender, eight of each filed, and
+// three new messages of those kinds waiting in the inbox.
+class LearnWaitingMail : public SortingTest {
+protected:
+    void SetUp() override {
+        SortingTest::SetUp();
+        WritePrivateProfileStringA("Property", "Order", "I001002003004OT",
+                                   (mailbox().root() + "Main\\Account.ini").c_str());
+        for (int n = 0; n < 8; ++n) {
+            mailbox().addMessage(kWork, boss(n));
+            mailbox().addMessage(kLists, list(10 + n));
+        }
+    }
+
+    // Learns with box 1001 as saved, adds every proposal and keeps them with the sheet's OK;
+    // then Alt+L over the inbox, which the preview of the saved rules predicts.
+    void learnAndSort(bool unreadMail, bool waitingUnread) {
+        writeRules({header("Subject:", "[spam]", kTrash)}, unreadMail, false);
+        std::map<std::string, std::string> expected = {
+            {mailbox().addMessage(kInbox, list(40), waitingUnread), kLists},
+            {mailbox().addMessage(kInbox, boss(41), waitingUnread), kWork},
+            {mailbox().addMessage(kInbox, list(42), waitingUnread), kLists}};
+        openFolder(kInbox);
+        Rows proposals;
+        robot.push(drive([&](HWND sheetWindow) {
+            SheetDriver sheet{sheetWindow};
+            EXPECT_EQ(unreadMail, IsDlgButtonChecked(sheet.showOptions(), IDC_UNREAD_MAIL) == BST_CHECKED);
+            robot.push(drive([&](HWND dialog) {
+                proposals = LearnDriver{dialog}.rows();
+                LearnDriver{dialog}.add();
+            }));
+            sheet.learnFromFiledMail();
+            sheet.ok();
+        }));
+        plugin.APCSetup(window_);
+        const char* inbox = waitingUnread ? "既読 0 通・未読 %d 通" : "既読 %d 通・未読 0 通";
+        char lists[64], work[64];
+        snprintf(lists, sizeof lists, inbox, 2);
+        snprintf(work, sizeof work, inbox, 1);
+        ASSERT_EQ(2u, proposals.size());
+        for (const std::string& row : proposals) {
+            bool toLists = row.find("|Lists|") != std::string::npos;
+            EXPECT_NE(std::string::npos, row.find(std::string("8 通 (ほかのフォルダから 0 通)、郵便受けから") +
+                                                   (toLists ? lists : work)))
+                << row;
+        }
+
+        resetRun();
+        openFolder(kInbox);
+        Rows entries;
+        for (const std::string& key : mailbox().messageKeys(kInbox))
+            entries.push_back(std::string(kInbox) + "\\" + key);
+        select(entries);
+        corvane::PreviewResult preview = corvane::previewFolder(mailbox().root(), kInbox, false);
+        distribute();
+        std::map<std::string, std::string> moved, predicted;
+        for (const standin::MoveRequest& move : host.moves)
+            moved[move.entry] = move.folder;
+        for (const corvane::MessageVerdict& verdict : preview.messages)
+            if (verdict.outcome == corvane::Outcome::Moves)
+                predicted[verdict.entry] = verdict.destination;
+        EXPECT_EQ(expected, moved);
+        EXPECT_EQ(predicted, moved);
+    }
+};
+
+}  // namespace
+
+TEST_F(LearnWaitingMail, UnreadWithBox1001OnGetsARulePerFolderAndAltLSortsIt) {
+    learnAndSort(true, true);
+}
+
+TEST_F(LearnWaitingMail, ReadWithBox1001OffGetsTheSameRulesAndAltLSortsIt) {
+    learnAndSort(false, false);
 }

@@ -220,6 +220,7 @@ void gatherMail(const std::string& root, SuggestResult& result) {
     result.binary = std::move(mail.binary);
     result.staying = mail.staying;
     result.waiting = mail.waiting;
+    result.dropped = mail.dropped;
 }
 
 // The suggestions read back from their rules-file text and run over all the learnt mail.
@@ -369,6 +370,10 @@ std::string renderSuggestText(const SuggestResult& result) {
         out += folderLineText(result, f);
     if (result.provenWrong)
         out += formatText("注意: 規則を足すと %d 通が別のフォルダへ振り分けられます\n", result.provenWrong);
+    if (result.dropped)
+        out += formatText("注意: メールの量が上限 (%d MB) を超えたため、各フォルダの新しいメールから学びました "
+                          "(古いメール %d 通は使っていません)\n",
+                          static_cast<int>(kLearnTextBudget >> 20), static_cast<int>(result.dropped));
     namesText(out, "64KB を超えるメール (先頭の 64KB から学びました)", result.huge);
     namesText(out, "NUL バイトを含むメール (その手前から学びました)", result.binary);
     if (result.holdout)
@@ -474,6 +479,7 @@ std::string renderSuggestJson(const SuggestResult& result) {
     json.key("existingRules").value(result.firstNumber - 1);
     json.key("staying").value(result.staying);
     json.key("waiting").value(result.waiting);
+    json.key("dropped").value(static_cast<int>(result.dropped));
     json.key("ignoreInbox").value(result.ignoreInbox);
     foldersJson(json, result);
     rulesJson(json, result);

@@ -22,6 +22,7 @@ struct SuggestResult {
     std::vector<std::string> entries;  // per message of input.messages
     int staying = 0;                   // messages in the inbox, which the rules are for
     int waiting = 0;                   // of them, unread (read only when a run takes unread mail)
+    size_t dropped = 0;                // the oldest messages left out to keep within the text budget
     bool ignoreInbox = false;          // asked to let the suggestions take them
     LearnInput input;
     Learning learning;
