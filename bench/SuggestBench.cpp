@@ -6,13 +6,17 @@
 // rule separates, so that every candidate of theirs is tried. The generated mailbox of the
 // learning tests, at 10,000 messages, is measured as well.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <random>
 #include <string>
 
 #include "LearningMailbox.h"
+#include "plugin/common/StrUtil.h"
 #include "plugin/learning/FiledMailLearning.h"
 #include "plugin/learning/RuleLearning.h"
 #include "tools/sample/SampleMailbox.h"
@@ -133,8 +137,7 @@ private:
     std::map<std::string, const std::string*> texts_;
 };
 
-void BM_LearnDialogCore(benchmark::State& state) {
-    LearnInput input = mailbox(static_cast<int>(state.range(0)), false);
+FiledMailSettings dialogSettings(const LearnInput& input) {
     FiledMailSettings settings;
     FolderEntry inbox;
     snprintf(inbox.path, sizeof inbox.path, "Main\\Inbox.box");
@@ -146,6 +149,12 @@ void BM_LearnDialogCore(benchmark::State& state) {
         folder.kind = UserFolder;
         settings.folders.push_back(folder);
     }
+    return settings;
+}
+
+void BM_LearnDialogCore(benchmark::State& state) {
+    LearnInput input = mailbox(static_cast<int>(state.range(0)), false);
+    FiledMailSettings settings = dialogSettings(input);
     MemoryMail mail(input);
     size_t proposals = 0;
     for (auto _ : state) {
@@ -156,9 +165,85 @@ void BM_LearnDialogCore(benchmark::State& state) {
     state.counters["rules"] = static_cast<double>(proposals);
 }
 
+// The peak resident memory of the process after the dialog's core has run once on n messages,
+// and how much of it the mail in memory (the stand-in for the host's files) holds. The peak only
+// grows: run one size per process (--benchmark_filter=BM_LearnDialogPeak/30000).
+void BM_LearnDialogPeak(benchmark::State& state) {
+    LearnInput input = mailbox(static_cast<int>(state.range(0)), false);
+    size_t mailBytes = 0;
+    for (const LearnMessage& message : input.messages)
+        mailBytes += message.text.size();
+    FiledMailSettings settings = dialogSettings(input);
+    MemoryMail mail(input);
+    size_t dropped = 0, proposals = 0;
+    for (auto _ : state) {
+        FiledMailLearning learning = learnFromFiledMail(settings, mail, nullptr);
+        dropped = learning.dropped;
+        proposals = learning.proposals.size();
+    }
+    struct rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peakMB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    state.counters["mailMB"] = static_cast<double>(mailBytes) / (1024.0 * 1024.0);
+    state.counters["dropped"] = static_cast<double>(dropped);
+    state.counters["rules"] = static_cast<double>(proposals);
+}
+
+// Stops at the middle poll of one stage and measures the time from that stop to the return.
+class StopMonitor final : public FiledMailMonitor {
+public:
+    StopMonitor(LearnStage stage, size_t at) : stage_(stage), at_(at) {}
+    void folderStarted(size_t, size_t) override {}
+    bool proceed(LearnStage stage, size_t, size_t) override {
+        ++polls[static_cast<int>(stage)];
+        if (stage == stage_ && polls[static_cast<int>(stage)] == at_)
+            stoppedAt = std::chrono::steady_clock::now();
+        return stoppedAt == std::chrono::steady_clock::time_point();
+    }
+    size_t polls[8] = {};
+    std::chrono::steady_clock::time_point stoppedAt;
+
+private:
+    LearnStage stage_;
+    size_t at_;
+};
+
+// How long after a cancel each stage ends the dialog's core, on n messages (ms, the worst of
+// the runs).
+void BM_LearnCancelLatency(benchmark::State& state) {
+    LearnInput input = mailbox(static_cast<int>(state.range(0)), false);
+    FiledMailSettings settings = dialogSettings(input);
+    settings.rules.resize(1);  // an existing rule, so that deciding by the rules is a stage of its own
+    copyString(settings.rules[0].searchText, "nobody@nowhere.example");
+    copyString(settings.rules[0].headerName, "From:");
+    copyString(settings.rules[0].destFolder, input.folders[0].c_str());
+    settings.rules[0].searchTarget = NamedHeader;
+    MemoryMail mail(input);
+    StopMonitor count(LearnStage::Reading, 0);
+    learnFromFiledMail(settings, mail, &count);
+    const std::pair<const char*, LearnStage> stages[] = {{"reading", LearnStage::Reading},
+                                                         {"deciding", LearnStage::Deciding},
+                                                         {"preparing", LearnStage::Preparing},
+                                                         {"learning", LearnStage::Learning},
+                                                         {"counting", LearnStage::Counting}};
+    std::map<std::string, double> worst;
+    for (auto _ : state)
+        for (const auto& stage : stages) {
+            StopMonitor stop(stage.second, count.polls[static_cast<int>(stage.second)] / 2 + 1);
+            learnFromFiledMail(settings, mail, &stop);
+            double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stop.stoppedAt)
+                            .count();
+            worst[stage.first] = std::max(worst[stage.first], ms);
+        }
+    for (const auto& stage : worst)
+        state.counters[stage.first + std::string("Ms")] = stage.second;
+}
+
 }  // namespace
 
 BENCHMARK(BM_LearnDialogCore)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LearnDialogPeak)->Arg(10000)->Arg(30000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LearnCancelLatency)->Arg(10000)->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LearnRules)->Arg(1250)->Arg(2500)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)
     ->Complexity();
 BENCHMARK(BM_LearnGeneratedMailbox)->Arg(10000)->Unit(benchmark::kMillisecond);

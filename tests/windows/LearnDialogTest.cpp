@@ -299,6 +299,7 @@ protected:
                 << row;
         }
 
+        host.closeFolderWindow(window_);  // the sheet's rules are saved as the window closes
         resetRun();
         openFolder(kInbox);
         Rows entries;
