@@ -224,14 +224,12 @@ Learner::Verdict Learner::evaluate(int folder, size_t slot, const std::string& t
     };
     size_t total = input_.folders.size(), at = static_cast<size_t>(folder);
     if (slot == kWholeSlot) {
-        for (uint32_t m : undecided_)
-            if (step(LearnStage::Learning, at, total))
-                consider(m, searchedText(m).c_str(), searchedText(m).size());
+        for (size_t i = 0; i < undecided_.size() && step(LearnStage::Learning, at, total); ++i)
+            consider(undecided_[i], searchedText(undecided_[i]).c_str(), searchedText(undecided_[i]).size());
     } else {
         const SlotStore& store = slots_[slot];
-        for (const Span& span : store.spans)
-            if (step(LearnStage::Learning, at, total))
-                consider(span.message, store.bytes.data() + span.offset, span.length);
+        for (size_t i = 0; i < store.spans.size() && step(LearnStage::Learning, at, total); ++i)
+            consider(store.spans[i].message, store.bytes.data() + store.spans[i].offset, store.spans[i].length);
     }
     if (readInboxCounts(inboxRead, candidate.positives.size(), input_.options.readInboxSharePercent)) {
         candidate.negatives += inboxRead;

@@ -197,25 +197,6 @@ TEST(FiledMailLearning, PastTheTextBudgetEachFolderKeepsItsNewest) {
         EXPECT_EQ(c.dropped, learning.dropped) << c.budget;
         EXPECT_EQ(c.proposals, proposalsOf(learning)) << c.budget;
     }
-    // Three quarters of what the mail holds: each folder keeps its newest three of four.
-    MemoryReader reader;
-    FiledMailSettings settings = settingsOf(false);
-    FiledMail all = gatherFiledMail(settings, true, reader, nullptr);
-    size_t bytes = 0;
-    for (const LearnMessage& message : all.input.messages)
-        bytes += message.text.size();
-    settings.textBudget = bytes * 3 / 4;
-    FiledMail part = gatherFiledMail(settings, true, reader, nullptr);
-    EXPECT_EQ(all.messages, part.messages);
-    EXPECT_LT(0u, part.dropped);
-    Lines kept(part.entries.begin(), part.entries.end());
-    for (size_t m = 0; m + 1 < all.entries.size(); ++m)
-        if (all.input.messages[m].folder == all.input.messages[m + 1].folder &&
-            std::find(kept.begin(), kept.end(), all.entries[m]) != kept.end()) {
-            EXPECT_NE(kept.end(), std::find(kept.begin(), kept.end(), all.entries[m + 1]))
-                << all.entries[m] << ": a newer message of its folder is kept too";
-        }
-    EXPECT_EQ(all.entries.size(), part.entries.size() + part.dropped);
 }
 
 TEST(FiledMailLearning, CancelAtAnyStageProposesNothing) {
