@@ -204,22 +204,6 @@ void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet&
 
 }  // namespace
 
-std::string describeRule(const DistributeRule& rule) {
-    std::string target;
-    switch (rule.searchTarget) {
-    case WholeMessage: target = "全体"; break;
-    case HeaderBlock: target = "ヘッダ部"; break;
-    case NamedHeader: target = std::string("ヘッダ「") + rule.headerName + "」"; break;
-    default: target = formatText("検索対象%d", rule.searchTarget); break;
-    }
-    std::string flags;
-    if (searchesByRegex(rule))
-        flags = "正規表現";
-    else
-        flags = rule.matchCase ? "大小区別" : "大小区別なし";
-    return displayBytes(target + " 「" + rule.searchText + "」 " + flags + " → " + rule.destFolder);
-}
-
 void lintRulesFile(const AccountRules& rules, const std::string& root, Findings& findings) {
     lintOptions(rules, findings);
     lintLoadStop(rules, findings);
