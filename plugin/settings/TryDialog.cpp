@@ -15,6 +15,7 @@
 #include "plugin/run/RunFrame.h"
 #include "plugin/settings/RuleDialog.h"
 #include "plugin/settings/RuleListView.h"
+#include "plugin/settings/RuleMarksView.h"
 #include "plugin/settings/SettingsSheetState.h"
 
 namespace corvane {
@@ -88,17 +89,6 @@ void TryRun::work(RunWorker& worker) {
 RunSlot& trySlot() {
     static RunSlot slot;
     return slot;
-}
-
-// The options as the sheet holds them: the options page's boxes once it exists, else the
-// folder's own, which the page would show.
-VerdictOptions sheetOptions(const SettingsSheetState& state, const FolderContext& context) {
-    VerdictOptions options{context.unreadMail != 0, context.decodeMime != 0};
-    if (state.optionsPage && IsWindow(state.optionsPage)) {
-        options.unreadMail = IsDlgButtonChecked(state.optionsPage, IDC_UNREAD_MAIL) == BST_CHECKED;
-        options.decodeMime = IsDlgButtonChecked(state.optionsPage, IDC_DECODE_MIME) == BST_CHECKED;
-    }
-    return options;
 }
 
 // The copies the worker works on: the working rules with the rule as typed in its place.
