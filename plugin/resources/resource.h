@@ -9,6 +9,7 @@
 #define IDD_PROGRESS 108
 #define IDD_LEARN 109
 #define IDD_LEARN_PROGRESS 110
+#define IDD_TRY 112
 
 #define IDC_ABOUT_REGEX 1019
 #define IDC_ABOUT_HOOK 1020
@@ -38,6 +39,7 @@
 #define IDC_TARGET_NAMED 1014
 #define IDC_HEADER_NAME 1015
 #define IDC_MATCH_CASE 1016
+#define IDC_TRY_RULE 1037
 
 // Options page (103).
 #define IDC_UNREAD_MAIL 1001
@@ -53,3 +55,8 @@
 #define IDC_LEARN_UNSEPARATED 1025
 #define IDC_LEARN_STAGE 1026
 #define IDC_LEARN_COUNTS 1027
+
+// The try of a rule (112), after a progress dialog 110 of its own texts.
+#define IDC_TRY_LIST 1040
+#define IDC_TRY_COUNT 1041
+#define IDC_TRY_WHY 1042

@@ -13,6 +13,7 @@
 #include "plugin/rules/RuleText.h"
 #include "plugin/rules/RulesFile.h"
 #include "plugin/settings/FolderIcons.h"
+#include "plugin/settings/TryDialog.h"
 
 namespace corvane {
 
@@ -161,6 +162,9 @@ bool RuleDialog::onCommand(int id, int code) {
         return true;
     case IDCANCEL:
         EndDialog(dialog, IDCANCEL);
+        return true;
+    case IDC_TRY_RULE:
+        showTryDialog(dialog, data_.editMode);
         return true;
     }
     return false;

@@ -5,6 +5,7 @@
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/mailbox/MailboxPaths.h"
+#include "plugin/settings/RuleMarksView.h"
 
 namespace corvane {
 
@@ -14,6 +15,10 @@ struct Column {
     const char* header;
     int width;
 };
+
+// A marked rule's text colour, and the room its "※" takes before the target.
+constexpr COLORREF kMarkColour = RGB(200, 0, 0);
+constexpr int kMarkWidth = 14;
 
 const Column kColumns[] = {{"対象", 70}, {"振り分け条件", 180}, {"移動先フォルダ", 120}};
 
@@ -112,8 +117,9 @@ void drawRuleRow(const DRAWITEMSTRUCT& item) {
     HDC dc = item.hDC;
     RECT row = item.rcItem;
     bool selected = (item.itemState & ODS_SELECTED) != 0;
+    const RuleMark* mark = ruleMarkOf(list, static_cast<int>(item.itemID));
     FillRect(dc, &row, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : mark ? kMarkColour : GetSysColor(COLOR_WINDOWTEXT));
     SetBkMode(dc, TRANSPARENT);
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
     HIMAGELIST images = ListView_GetImageList(list, LVSIL_SMALL);
@@ -137,6 +143,11 @@ void drawRuleRow(const DRAWITEMSTRUCT& item) {
         InflateRect(&cell, -4, -1);
         if (column > 0 && cellItem.iImage >= 0 && images)
             drawCellImage(images, cellItem.iImage, dc, cell);
+        // A marked rule shows "※" before its target, drawn only: the cell keeps its text.
+        if (column == 0 && mark) {
+            DrawTextA(dc, "※", -1, &cell, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+            cell.left += kMarkWidth;
+        }
         DrawTextA(dc, text, -1, &cell,
                   DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX | alignmentOf(info.fmt));
     }

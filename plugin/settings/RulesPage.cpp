@@ -3,12 +3,14 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/FolderTreeWin.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RulesFile.h"
 #include "plugin/settings/FolderIcons.h"
 #include "plugin/settings/RuleDialog.h"
 #include "plugin/settings/RuleListView.h"
+#include "plugin/settings/RuleMarksView.h"
 
 namespace corvane {
 
@@ -27,7 +29,7 @@ void fitListToPage(HWND page, HWND list) {
 
 void fillRuleList(SettingsSheetState& state, HWND page, HWND list) {
     fitListToPage(page, list);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_SUBITEMIMAGES);
+    ListView_SetExtendedListViewStyle(list, LVS_EX_SUBITEMIMAGES | LVS_EX_INFOTIP);
     state.imageList = createFolderImageList();
     if (state.imageList)
         ListView_SetImageList(list, state.imageList, LVSIL_SMALL);
@@ -55,6 +57,7 @@ void onInitRulesPage(HWND page) {
     state->listView = list;
     listAccountFoldersOnDisk(state->folders, context->accountDir);
     state->folderCount = static_cast<int32_t>(state->folders.size());
+    refreshRuleMarks(*state);
     centreOverOwner(owner, sheet);
 }
 
@@ -123,10 +126,26 @@ void moveSelectedRule(HWND page, int direction) {
     selectRow(state->listView, row + direction);
 }
 
+// A marked row's tooltip is the reason of its mark.
+void giveMarkTip(const NMLVGETINFOTIPA& tip) {
+    const RuleMark* mark = ruleMarkOf(tip.hdr.hwndFrom, tip.iItem);
+    if (mark && tip.pszText && tip.cchTextMax > 0)
+        copyString(tip.pszText, static_cast<size_t>(tip.cchTextMax), mark->reason.c_str());
+}
+
 // True when the notification was answered here.
 bool answerNotification(HWND page, const NMHDR& header) {
     SettingsSheetState* state = findStateOfPage(page);
     switch (header.code) {
+    case PSN_SETACTIVE:
+        // The options page's boxes, an import or learnt rules may have changed what is marked.
+        if (state)
+            refreshRuleMarks(*state);
+        break;
+    case LVN_GETINFOTIPA:
+        if (state && header.hwndFrom == state->listView)
+            giveMarkTip(reinterpret_cast<const NMLVGETINFOTIPA&>(header));
+        break;
     case PSN_APPLY:
         applyRulesPage(state);
         SetWindowLongPtrA(page, DWLP_MSGRESULT, PSNRET_NOERROR);
@@ -151,11 +170,34 @@ void onDestroyRulesPage(HWND page) {
         ImageList_Destroy(state->imageList);
         state->imageList = nullptr;
     }
+    dropRuleMarks(state->listView);
     state->clear();
     state->listView = nullptr;
     state->rulesPage = nullptr;
     if (!state->optionsPage)
         sheetRegistry().drop(GetParent(page));
+}
+
+// Runs the page button id; false for another control.
+bool runButton(HWND page, int id) {
+    switch (id) {
+    case IDC_RULE_NEW:
+        newRule(page);
+        return true;
+    case IDC_RULE_EDIT:
+        editSelectedRule(page);
+        return true;
+    case IDC_RULE_DELETE:
+        deleteSelectedRule(page);
+        return true;
+    case IDC_RULE_UP:
+        moveSelectedRule(page, -1);
+        return true;
+    case IDC_RULE_DOWN:
+        moveSelectedRule(page, +1);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -196,27 +238,11 @@ bool RulesPage::onNotify(const NMHDR& header) {
 }
 
 bool RulesPage::onCommand(int id, int code) {
-    if (code != BN_CLICKED)
+    if (code != BN_CLICKED || !runButton(window(), id))
         return false;
-    HWND page = window();
-    switch (id) {
-    case IDC_RULE_NEW:
-        newRule(page);
-        return true;
-    case IDC_RULE_EDIT:
-        editSelectedRule(page);
-        return true;
-    case IDC_RULE_DELETE:
-        deleteSelectedRule(page);
-        return true;
-    case IDC_RULE_UP:
-        moveSelectedRule(page, -1);
-        return true;
-    case IDC_RULE_DOWN:
-        moveSelectedRule(page, +1);
-        return true;
-    }
-    return false;
+    if (SettingsSheetState* state = findStateOfPage(window()))
+        refreshRuleMarks(*state);
+    return true;
 }
 
 void RulesPage::onDestroy() {

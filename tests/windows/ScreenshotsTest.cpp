@@ -185,3 +185,54 @@ TEST_F(Screenshots, LearnDialog) {
     }));
     DialogBoxParamA(plugin.module(), MAKEINTRESOURCEA(IDD_LEARN_PROGRESS), folder, plainDialogProc, 0);
 }
+
+// A second account whose rules have a fault of each kind, over an inbox of a few messages: the
+// marked rules page, then a new rule tried from the editor with why for one message.
+TEST_F(Screenshots, MarkedRulesAndTry) {
+    standin::Mailbox& mailbox = host.mailbox();
+    mailbox.createAccount("Sub", "I001002OT");
+    mailbox.createUserFolder("Sub", "001", "取引先");
+    mailbox.createUserFolder("Sub", "002", "ニュース");
+    const char* rules[] = {
+        "2: client.example.co.jp: From::: 0: 0: Sub\\User001.box",
+        "2: example.co.jp: From::: 0: 0: Sub\\User002.box",
+        "2: [old-ml]: Subject::: 0: 0: Sub\\User009.box",
+        "1: ^X-Mailer:: (Bulk: : 0: 1: Sub\\User002.box",
+        "2: 見積: Subject::: 0: 0: Sub\\User001.box",
+    };
+    for (size_t i = 0; i < sizeof rules / sizeof rules[0]; ++i)
+        WritePrivateProfileStringA("Rule", ("rule" + std::to_string(i + 1)).c_str(),
+                                   (std::string("\"") + rules[i] + "\"").c_str(),
+                                   (mailbox.root() + "Sub\\corvane.ini").c_str());
+    const char* mails[][2] = {{"Partner <partner@client.example.co.jp>", "Re: 納期の件"},
+                              {"news@shop.example.com", "今週のお知らせ"},
+                              {"Partner <partner@client.example.co.jp>", "お知らせ: 休業日"},
+                              {"info@news.example.org", "お知らせ 12 月号"},
+                              {"friend@home.example.net", "週末の予定"}};
+    for (const auto& mail : mails)
+        mailbox.addMessage("Sub\\Inbox.box", std::string("From: ") + mail[0] + "\r\nTo: me@example.jp\r\nSubject: " +
+                                                 mail[1] + "\r\n\r\nbody\r\n");
+    HWND sub = host.createFolderWindow("Sub", "Sub\\Inbox.box");
+    plugin.APCFolderCreate(sub);
+    robot.always([](const standin::SeenDialog& seen) { return seen.caption == "Corvane"; }, DialogRobot::leave());
+    robot.push(drive([](HWND sheetWindow) {
+        SheetDriver sheet{sheetWindow};
+        capture("rules-page-marks", {sheet.sheet});
+        standin::StandInHost::get().robot().push(drive([](HWND editor) {
+            EditorDriver{editor}.header("Subject:");
+            EditorDriver{editor}.search("お知らせ");
+            EditorDriver{editor}.folder("ニュース");
+            standin::StandInHost::get().robot().push(drive([](HWND dialog) {
+                TryDriver{dialog}.doubleClick(1);
+                capture("try-dialog", {dialog});
+                TryDriver{dialog}.close();
+            }));
+            EditorDriver{editor}.tryRule();
+            EditorDriver{editor}.cancel();
+        }));
+        sheet.click(IDC_RULE_NEW);
+        sheet.cancel();
+    }));
+    plugin.APCSetup(sub);
+    robot.clear();
+}

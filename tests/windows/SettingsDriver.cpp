@@ -176,6 +176,40 @@ void EditorDriver::cancel() const {
     sendClick(dialog, IDCANCEL);
 }
 
+void EditorDriver::tryRule() const {
+    sendClick(dialog, IDC_TRY_RULE);
+}
+
+std::vector<std::string> TryDriver::rows() const {
+    std::vector<std::string> texts;
+    HWND view = GetDlgItem(dialog, IDC_TRY_LIST);
+    int count = ListView_GetItemCount(view);
+    for (int row = 0; row < count; ++row)
+        texts.push_back(cellText(view, row, 0) + "|" + cellText(view, row, 1) + "|" + cellText(view, row, 2) + "|" +
+                        cellText(view, row, 3));
+    return texts;
+}
+
+std::string TryDriver::text(int id) const {
+    char text[8192] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+void TryDriver::doubleClick(int row) const {
+    HWND view = GetDlgItem(dialog, IDC_TRY_LIST);
+    ListView_SetItemState(view, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    NMHDR header = {};
+    header.hwndFrom = view;
+    header.idFrom = IDC_TRY_LIST;
+    header.code = NM_DBLCLK;
+    SendMessageA(dialog, WM_NOTIFY, IDC_TRY_LIST, reinterpret_cast<LPARAM>(&header));
+}
+
+void TryDriver::close() const {
+    sendClick(dialog, IDCANCEL);
+}
+
 HWND LearnDriver::list() const {
     return GetDlgItem(dialog, IDC_LEARN_LIST);
 }

@@ -52,6 +52,8 @@ struct EditorDriver {
     bool enabled(int id) const;
     int folderSelection() const;
     std::vector<std::string> folderItems() const;  // "title depth kind"
+    // Clicks 試す... and returns when the try and its dialogs are over.
+    void tryRule() const;
     void ok() const;
     void cancel() const;
 };
@@ -68,6 +70,18 @@ struct LearnDriver {
     std::string text(int id) const;
     void add() const;
     void cancel() const;
+};
+
+// The try of a rule (112): the messages it takes and the count line.
+struct TryDriver {
+    HWND dialog = nullptr;
+
+    // "key|From|Subject|earlier rule" for each row.
+    std::vector<std::string> rows() const;
+    std::string text(int id) const;
+    // Selects the row and double-clicks it: why shows below the list.
+    void doubleClick(int row) const;
+    void close() const;
 };
 
 }  // namespace testing_support

@@ -4,6 +4,7 @@
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/mailbox/MailboxPaths.h"
+#include "plugin/rules/RuleMarks.h"
 #include "plugin/rules/RuleText.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"
@@ -126,17 +127,8 @@ void lintUnreadKeys(const AccountRules& rules, Findings& findings) {
     }
 }
 
-bool hasNonAscii(const char* text) {
-    for (; *text; ++text)
-        if (static_cast<unsigned char>(*text) >= 0x80)
-            return true;
-    return false;
-}
-
-// Without decodemime a non-ASCII pattern can match only raw Shift-JIS bytes, which modern mail
-// rarely carries: its words arrive encoded.
 void lintRawBytes(const LoadedRule& loaded, int number, const AccountRules& rules, Findings& findings) {
-    if (rules.load.decodeMime || !hasNonAscii(loaded.rule.searchText))
+    if (!matchesOnlyRawBytes(loaded.rule, rules.load.decodeMime))
         return;
     Finding& finding = findings.addWarning("raw-bytes-only", rules.iniPath,
                                            "検索文字列に ASCII 以外の文字があります。エンコードを解読しない設定では、"
@@ -158,7 +150,10 @@ void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet&
     };
 
     PathBuffer testPath;
-    if (!formatFolderTestPath(root.c_str(), rule.destFolder, testPath) || !diskPathExists(testPath)) {
+    auto folderExists = [&](const char* folder) {
+        return formatFolderTestPath(root.c_str(), folder, testPath) && diskPathExists(testPath);
+    };
+    if (destinationGone(rule, folderExists)) {
         problem("dest-missing", formatText("振り分け先フォルダ「%s」がありません(%s)。このままでは振り分けを始められません",
                                            rule.destFolder, nativeDiskPath(testPath).c_str()));
     } else if (rule.destFolder[0] == '\0') {
@@ -203,22 +198,6 @@ void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet&
 }
 
 }  // namespace
-
-std::string describeRule(const DistributeRule& rule) {
-    std::string target;
-    switch (rule.searchTarget) {
-    case WholeMessage: target = "全体"; break;
-    case HeaderBlock: target = "ヘッダ部"; break;
-    case NamedHeader: target = std::string("ヘッダ「") + rule.headerName + "」"; break;
-    default: target = formatText("検索対象%d", rule.searchTarget); break;
-    }
-    std::string flags;
-    if (searchesByRegex(rule))
-        flags = "正規表現";
-    else
-        flags = rule.matchCase ? "大小区別" : "大小区別なし";
-    return displayBytes(target + " 「" + rule.searchText + "」 " + flags + " → " + rule.destFolder);
-}
 
 void lintRulesFile(const AccountRules& rules, const std::string& root, Findings& findings) {
     lintOptions(rules, findings);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "plugin/rules/RuleDescription.h"
 #include "tools/check/AccountRules.h"
 #include "tools/check/Findings.h"
 
@@ -22,8 +23,5 @@ void lintRulesFile(const AccountRules& rules, const std::string& root, Findings&
 
 std::string renderLintText(const LintResult& result);
 std::string renderLintJson(const LintResult& result);
-
-// One rule in a line: target, pattern, flags and destination.
-std::string describeRule(const DistributeRule& rule);
 
 }  // namespace corvane

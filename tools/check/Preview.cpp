@@ -208,7 +208,7 @@ void previewMessage(const std::string& root, const RuleSet& set, PreviewResult& 
 void reportShadowedRules(PreviewResult& result) {
     for (RuleTally& tally : result.tallies) {
         std::sort(tally.takenBy.begin(), tally.takenBy.end());
-        if (tally.candidates == 0 || tally.hits > 0)
+        if (!shadowedRule(tally.candidates, tally.hits))
             continue;
         const LoadedRule& loaded = result.rules.load.rules[static_cast<size_t>(tally.number - 1)];
         Finding& finding = result.findings.addProblem(

@@ -76,13 +76,6 @@ RulesLoad loadRuleSet(const ProfileFile& file) {
     return load;
 }
 
-std::string regexCompileError(const char* pattern, size_t length) {
-    std::string error;
-    if (OnigRegex regex = compileRuleRegex(pattern, length, &error))
-        onig_free(regex);
-    return error;
-}
-
 std::string messageTextFromFile(const std::string& content) {
     return learnTextOf(content);
 }
@@ -102,10 +95,7 @@ RuleSet::RuleSet(const std::vector<LoadedRule>& loaded, bool decodeMime, bool un
     : judge_(rulesOf(loaded), VerdictOptions{unreadMail, decodeMime}) {
     for (size_t i = 0; i < judge_.size(); ++i) {
         const DistributeRule& rule = judge_.rule(i);
-        std::string error;
-        if (searchesByRegex(rule) && !rule.regex)
-            error = regexCompileError(rule.searchText, strnlen(rule.searchText, sizeof rule.searchText));
-        regexErrors_.push_back(error);
+        regexErrors_.push_back(rule.regex ? std::string() : ruleRegexError(rule));
     }
 }
 

@@ -10,6 +10,7 @@
 #include "plugin/learning/LearnMail.h"
 #include "plugin/rules/DistributeRule.h"
 #include "plugin/rules/MessageVerdict.h"
+#include "plugin/rules/RuleMarks.h"
 #include "plugin/text/MessageReadCap.h"
 #include "tools/check/ProfileFile.h"
 
@@ -74,8 +75,6 @@ private:
     std::vector<std::string> regexErrors_;
 };
 
-// Oniguruma's message for a pattern compileRuleRegex refuses, or empty when it compiles.
-std::string regexCompileError(const char* pattern, size_t length);
 
 // The message text the plug-in matches: at most kMessageReadCap bytes of the file, up to the first
 // NUL.

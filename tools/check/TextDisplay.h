@@ -1,21 +1,5 @@
-// Message and rule texts made readable for the checker's output. Results are Shift-JIS, as
-// every text of the tool. Platform-free.
+// Message and rule texts made readable for the checker's output: the plug-in's own display
+// helpers.
 #pragma once
 
-#include <cstddef>
-#include <string>
-
-namespace corvane {
-
-// Raw bytes shown as Shift-JIS text: CR, LF and tab as \r, \n and \t, other control bytes and
-// bytes that are no Shift-JIS character as \xNN. With limit, at most limit bytes are shown and
-// "…" marks the cut.
-std::string displayBytes(const char* data, size_t length, size_t limit = 0);
-std::string displayBytes(const std::string& text, size_t limit = 0);
-
-// A header value shown readably: decoded by the decoder that matching uses with the option
-// decodeMime (MessageDecoder), so what is shown is what such a rule sees; at most 1023 bytes
-// of it. Then made safe by displayBytes.
-std::string decodeHeaderForDisplay(const std::string& raw, size_t limit = 0);
-
-}  // namespace corvane
+#include "plugin/text/DisplayText.h"

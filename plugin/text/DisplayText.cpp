@@ -1,4 +1,4 @@
-#include "tools/check/TextDisplay.h"
+#include "plugin/text/DisplayText.h"
 
 #include <cstdio>
 #include <cstring>
@@ -63,6 +63,10 @@ std::string displayBytes(const std::string& text, size_t limit) {
 
 std::string decodeHeaderForDisplay(const std::string& raw, size_t limit) {
     static MessageDecoder decoder;
+    return decodeHeaderForDisplay(decoder, raw, limit);
+}
+
+std::string decodeHeaderForDisplay(MessageDecoder& decoder, const std::string& raw, size_t limit) {
     char value[kHeaderValueSize];
     size_t length = decoder.decodeHeaderValue(raw.data(), raw.size(), value);
     return displayBytes(value, length, limit);
