@@ -18,8 +18,17 @@ namespace corvane {
 // exists, else the folder's own, which the page would show.
 VerdictOptions sheetOptions(const SettingsSheetState& state, const FolderContext& context);
 
-// Marks the working rules anew and redraws the list.
+// The rules page hears from the worker that read the folder with this message, and answers
+// WM_RULEMARKS_PENDING with 1 while that worker is still reading.
+constexpr UINT WM_RULEMARKS_READY = WM_APP + 20;
+constexpr UINT WM_RULEMARKS_PENDING = WM_APP + 21;
+
+// Marks the working rules anew and redraws the list: at once what the rules themselves show,
+// and, when a worker has read the current folder, the rules earlier ones shadow there.
 void refreshRuleMarks(const SettingsSheetState& state);
+// The worker's marks, when it has finished.
+void completeRuleMarks(HWND list);
+bool ruleMarksPending(HWND list);
 // The mark of a row of a rules list, or null for a row without one (or a list without marks).
 const RuleMark* ruleMarkOf(HWND list, int row);
 void dropRuleMarks(HWND list);

@@ -249,4 +249,15 @@ void RulesPage::onDestroy() {
     onDestroyRulesPage(window());
 }
 
+bool RulesPage::onMessage(UINT message, WPARAM, LPARAM, INT_PTR& result) {
+    SettingsSheetState* state = findStateOfPage(window());
+    if (!state || (message != WM_RULEMARKS_READY && message != WM_RULEMARKS_PENDING))
+        return false;
+    if (message == WM_RULEMARKS_READY)
+        completeRuleMarks(state->listView);
+    result = ruleMarksPending(state->listView) ? 1 : 0;
+    SetWindowLongPtrA(window(), DWLP_MSGRESULT, result);
+    return true;
+}
+
 }  // namespace corvane

@@ -16,6 +16,7 @@ class RulesPage final : public ModalDialog {
     bool onNotify(const NMHDR& header) override;
     bool onCommand(int id, int code) override;
     void onDestroy() override;
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 };
 
 // Moves the sheet, unsized, to the centre of its owner.

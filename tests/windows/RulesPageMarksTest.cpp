@@ -16,6 +16,7 @@ namespace {
 // The tooltip the page gives each row, as the list view asks for it.
 Tips rowTips(const SheetDriver& sheet) {
     Tips tips;
+    sheet.settleMarks();
     int rows = ListView_GetItemCount(sheet.list());
     for (int row = 0; row < rows; ++row) {
         char text[1024] = {};

@@ -217,6 +217,7 @@ TEST_F(Screenshots, MarkedRulesAndTry) {
     robot.always([](const standin::SeenDialog& seen) { return seen.caption == "Corvane"; }, DialogRobot::leave());
     robot.push(drive([](HWND sheetWindow) {
         SheetDriver sheet{sheetWindow};
+        sheet.settleMarks();
         capture("rules-page-marks", {sheet.sheet});
         standin::StandInHost::get().robot().push(drive([](HWND editor) {
             EditorDriver{editor}.header("Subject:");

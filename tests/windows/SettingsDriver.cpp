@@ -3,6 +3,7 @@
 #include <map>
 
 #include "plugin/resources/resource.h"
+#include "plugin/settings/RuleMarksView.h"
 
 namespace testing_support {
 
@@ -49,6 +50,15 @@ standin::DialogRobot::Answer drive(std::function<void(HWND)> body) {
 
 HWND SheetDriver::rulesPage() const {
     return PropSheet_IndexToHwnd(sheet, 0);
+}
+
+void SheetDriver::settleMarks() const {
+    for (int wait = 0; wait < 6000 && SendMessageA(rulesPage(), corvane::WM_RULEMARKS_PENDING, 0, 0); ++wait) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        Sleep(5);
+    }
 }
 
 HWND SheetDriver::list() const {

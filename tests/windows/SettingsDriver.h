@@ -22,6 +22,8 @@ struct SheetDriver {
 
     HWND rulesPage() const;
     HWND list() const;
+    // Returns when the page's worker has read the folder and its marks are whole.
+    void settleMarks() const;
     // Clicks a button of the rules page and returns when its work (and any dialog) is done.
     void click(int id) const;
     void doubleClick() const;
