@@ -172,16 +172,6 @@ bool valueFits(const std::string& value) {
     return value.size() <= kRuleValueMaxLength && value.find_first_of("\r\n") == std::string::npos;
 }
 
-bool conditionFitsRecord(const RuleCondition& condition) {
-    std::string value = formatConditionValue(condition);
-    RuleCondition back;
-    if (!valueFits(value) || !parseConditionValue(value.c_str(), back))
-        return false;
-    return back.searchTarget == condition.searchTarget && sameField(back.searchText, condition.searchText) &&
-           sameField(back.headerName, condition.headerName) && back.matchCase == (condition.matchCase != 0) &&
-           back.useRegex == (condition.useRegex != 0) && back.negate == (condition.negate != 0);
-}
-
 // A rule of several conditions names a known target of its own and at most as many further
 // conditions as the marker carries, each of which fits.
 bool conditionsFit(const DistributeRule& rule) {
@@ -209,6 +199,16 @@ bool ruleFitsRecord(const DistributeRule& rule) {
            sameField(back.headerName, rule.headerName) && back.matchCase == (rule.matchCase != 0) &&
            back.useRegex == (rule.useRegex != 0) && sameField(back.destFolder, rule.destFolder) &&
            conditionsFit(rule);
+}
+
+bool conditionFitsRecord(const RuleCondition& condition) {
+    std::string value = formatConditionValue(condition);
+    RuleCondition back;
+    if (!valueFits(value) || !parseConditionValue(value.c_str(), back))
+        return false;
+    return back.searchTarget == condition.searchTarget && sameField(back.searchText, condition.searchText) &&
+           sameField(back.headerName, condition.headerName) && back.matchCase == (condition.matchCase != 0) &&
+           back.useRegex == (condition.useRegex != 0) && back.negate == (condition.negate != 0);
 }
 
 int32_t encodeConditionMarker(const ConditionMarker& marker) {

@@ -79,6 +79,9 @@ std::string formatConditionValue(const RuleCondition& condition);
 // target outside 0 .. 2.
 bool parseConditionValue(const char* value, RuleCondition& out);
 
+// Whether the condition can be written and read back unchanged.
+bool conditionFitsRecord(const RuleCondition& condition);
+
 // The value of a rule's key as this release writes it: the one-condition form, or for any
 // other rule the same form with the marker (rule.conditionId must be set) in field 1.
 std::string storedRuleValue(const DistributeRule& rule);

@@ -89,9 +89,14 @@ bool ruleStorable(const DistributeRule& rule) {
         !survivesCodePage(rule.destFolder))
         return false;
     for (const RuleCondition& condition : rule.conditions)
-        if (!survivesCodePage(condition.searchText) || !survivesCodePage(condition.headerName))
+        if (!conditionStorable(condition))
             return false;
     return true;
+}
+
+bool conditionStorable(const RuleCondition& condition) {
+    return conditionFitsRecord(condition) && survivesCodePage(condition.searchText) &&
+           survivesCodePage(condition.headerName);
 }
 
 void loadRules(AccountSettings& context) {
