@@ -139,7 +139,7 @@ void insertConditionColumns(HWND list) {
     static const struct {
         const char* header;
         int width;
-    } kColumns[] = {{"対象", 70}, {"文字列", 150}, {"", 60}};
+    } kColumns[] = {{"対象", 70}, {"文字列", 118}, {"含む/含まない", 90}};
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
     for (int i = 0; i < 3; ++i) {
         LVCOLUMNA column = {};
