@@ -255,3 +255,59 @@ TEST_F(RuleConditions, SevenFurtherConditionsAreTheMost) {
         sheet.cancel();
     });
 }
+
+// The file through the system's profile functions: an earlier release, which reads rule1, rule2,
+// ... with the one-condition form and writes them back, never matches a rule of several
+// conditions and reads the rules after it; after it reorders and drops rules, this release reads
+// every condition back, and its next save leaves no condition key of the dropped rule.
+TEST_F(RuleConditions, AnEarlierReleaseKeepsTheFileThisReleaseReadsBack) {
+    using namespace corvane;
+    DistributeRule bank = header("From:", "bank.example", kWork);
+    bank.conditions.resize(1);
+    bank.conditions[0].searchTarget = NamedHeader;
+    copyString(bank.conditions[0].headerName, "Subject:");
+    copyString(bank.conditions[0].searchText, "[AD]");
+    bank.conditions[0].negate = 1;
+    DistributeRule notAd = rule(HeaderBlock, "^Subject: \\[AD\\]", kFamily, false, true);
+    notAd.negate = 1;
+    DistributeRule pal = header("From:", "pal@", kLists);
+    writeRules({bank, notAd, pal}, false, false);
+    std::string ini = mailbox().root() + "Main\\corvane.ini";
+    auto earlierRead = [&ini]() {
+        RuleList rules;
+        for (int n = 1;; ++n) {
+            char value[8192] = {};
+            GetPrivateProfileStringA("Rule", ("rule" + std::to_string(n)).c_str(), "", value, sizeof value, ini.c_str());
+            DistributeRule r;
+            if (!value[0] || !parseRuleValue(value, r))
+                return rules;
+            rules.push_back(r);
+        }
+    };
+    RuleList earlier = earlierRead();
+    ASSERT_EQ(3u, earlier.size());
+    EXPECT_EQ(-1, findMatchingRule(RuleList(earlier.begin(), earlier.begin() + 2), kStatement));
+    EXPECT_EQ(2, findMatchingRule(earlier, kFriend));
+
+    // The earlier release moves pal to the top, drops the bank rule and saves.
+    RuleList reordered{earlier[2], earlier[1]};
+    for (size_t i = 0; i < 3; ++i)
+        WritePrivateProfileStringA("Rule", ("rule" + std::to_string(i + 1)).c_str(),
+                                   i < reordered.size() ? ("\"" + formatRuleValue(reordered[i]) + "\"").c_str() : nullptr,
+                                   ini.c_str());
+    FolderContext context;
+    copyString(context.accountDir, (mailbox().root() + "Main\\").c_str());
+    loadRules(context);
+    ASSERT_EQ(2, context.ruleCount);
+    EXPECT_STREQ("pal@", context.rules[0].searchText);
+    EXPECT_EQ(HeaderBlock, context.rules[1].searchTarget);
+    EXPECT_EQ(1, context.rules[1].negate);
+    EXPECT_EQ("2: [AD]: Subject::: 0: 0: 1", fileKey("Conditions", "c1.1")) << "kept until this release saves";
+    saveRules(context);
+    EXPECT_EQ("<none>", fileKey("Conditions", "c1.1"));
+    FolderContext again;
+    copyString(again.accountDir, context.accountDir);
+    loadRules(again);
+    ASSERT_EQ(2, again.ruleCount);
+    EXPECT_EQ(1, again.rules[1].negate);
+}
