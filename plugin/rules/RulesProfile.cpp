@@ -1,9 +1,9 @@
 #include "plugin/rules/RulesProfile.h"
 
-#include <map>
-#include <set>
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <set>
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/rules/RuleText.h"
@@ -71,7 +71,7 @@ RuleList withConditionIds(const RuleList& rules, const std::map<uint32_t, unsign
     }
     uint32_t next = 1;
     for (DistributeRule* rule : needing) {
-        while (taken.count(next) || inFile.count(next))
+        while (next < kMaxConditionId && (taken.count(next) || inFile.count(next)))
             ++next;
         rule->conditionId = next;
         taken.insert(next);
