@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -353,5 +354,73 @@ void BM_CorpusPreparedDecoded(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations() * data.messages.size()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CorpusPreparedDecoded)->Unit(benchmark::kMillisecond);
+
+// The same fifty rules with two further conditions each, taken from other rules of the list.
+// Every other rule takes any of its conditions, both positive, so for the many messages that its
+// own condition misses all three are tested; the others take all of them, the third negated.
+RuleList threeConditionRules() {
+    RuleList single = corpusRules();
+    RuleList rules = single;
+    auto conditionOf = [](const DistributeRule& from, bool negate) {
+        RuleCondition c;
+        c.searchTarget = from.searchTarget;
+        memcpy(c.searchText, from.searchText, sizeof c.searchText);
+        memcpy(c.headerName, from.headerName, sizeof c.headerName);
+        c.matchCase = from.matchCase;
+        c.useRegex = searchesByRegex(from);
+        c.negate = negate;
+        return c;
+    };
+    for (size_t i = 0; i < rules.size(); ++i) {
+        rules[i].anyOf = i % 2 == 1;
+        rules[i].conditions.push_back(conditionOf(single[(i + 17) % single.size()], false));
+        rules[i].conditions.push_back(conditionOf(single[(i + 31) % single.size()], i % 2 == 0));
+    }
+    return rules;
+}
+
+struct ConditionCorpus {
+    RuleList rules = threeConditionRules();
+    ConditionCorpus() {
+        compileRules(rules);
+        PreparedRules prepared = prepareRules(rules);
+        int matched = 0, singleMatched = 0;
+        PreparedRules single = prepareRules(corpus().rules);
+        for (const std::string& message : corpus().messages) {
+            int literal = reference::findMatchingRuleWithConditionsLiteral(rules, message);
+            matched += literal >= 0;
+            singleMatched += findMatchingRule(single, message.c_str()) >= 0;
+            if (literal != findMatchingRule(prepared, message.c_str())) {
+                fprintf(stderr, "corpus: rules of three conditions and their literal matching differ\n");
+                abort();
+            }
+        }
+        fprintf(stderr, "corpus: %d of %zu messages matched by rules of three conditions, %d by the one-condition rules\n",
+                matched, corpus().messages.size(), singleMatched);
+    }
+};
+
+void runConditionCorpus(benchmark::State& state, bool decode) {
+    static ConditionCorpus data;
+    MessageDecoder decoder;
+    for (auto _ : state) {
+        PreparedRules prepared = prepareRules(data.rules);
+        for (const std::string& message : corpus().messages)
+            benchmark::DoNotOptimize(findMatchingRule(prepared, message.c_str(), decode ? &decoder : nullptr));
+    }
+    state.counters["messages/s"] = benchmark::Counter(static_cast<double>(state.iterations() * corpus().messages.size()),
+                                                      benchmark::Counter::kIsRate);
+}
+
+// Compare with BM_CorpusPrepared and BM_CorpusPreparedDecoded: at most twice their time.
+void BM_CorpusThreeConditions(benchmark::State& state) {
+    runConditionCorpus(state, false);
+}
+BENCHMARK(BM_CorpusThreeConditions)->Unit(benchmark::kMillisecond);
+
+void BM_CorpusThreeConditionsDecoded(benchmark::State& state) {
+    runConditionCorpus(state, true);
+}
+BENCHMARK(BM_CorpusThreeConditionsDecoded)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -9,6 +9,7 @@
 #define IDD_PROGRESS 108
 #define IDD_LEARN 109
 #define IDD_LEARN_PROGRESS 110
+#define IDD_CONDITION 111
 #define IDD_TRY 112
 
 #define IDC_ABOUT_REGEX 1019
@@ -39,7 +40,17 @@
 #define IDC_TARGET_NAMED 1014
 #define IDC_HEADER_NAME 1015
 #define IDC_MATCH_CASE 1016
+#define IDC_NEGATE 1030
+#define IDC_ALL_CONDITIONS 1031
+#define IDC_ANY_CONDITION 1032
+#define IDC_CONDITION_LIST 1033
+#define IDC_CONDITION_ADD 1034
+#define IDC_CONDITION_EDIT 1035
+#define IDC_CONDITION_DELETE 1036
 #define IDC_TRY_RULE 1037
+
+// Condition dialog (111): the editor's target radios, header box, search text, IDC_MATCH_CASE,
+// IDC_REGEX and IDC_NEGATE.
 
 // Options page (103).
 #define IDC_UNREAD_MAIL 1001

@@ -8,8 +8,11 @@ MessageJudge::MessageJudge(const RuleList& rules, const VerdictOptions& options)
     : owned_(rules), rules_(&owned_), ownsRules_(true), unreadMail_(options.unreadMail),
       ownDecoder_(options.decodeMime ? new MessageDecoder : nullptr), decoder_(ownDecoder_.get()) {
     // A copy shares the caller's handles: they are dropped before compiling our own.
-    for (DistributeRule& rule : owned_)
+    for (DistributeRule& rule : owned_) {
         rule.regex = nullptr;
+        for (RuleCondition& condition : rule.conditions)
+            condition.regex = nullptr;
+    }
     compileRules(owned_);
     prepared_ = prepareRules(owned_);
 }
@@ -31,9 +34,8 @@ Verdict MessageJudge::judge(const char* text, bool unread, std::vector<RuleTrace
         return verdict;
     SearchedMessage searched(text, decoder_, &prepared_);
     for (size_t i = 0; i < prepared_.rules.size(); ++i) {
-        size_t length = 0;
-        const char* compared = searched.comparedText(i, &length);
-        bool matched = ruleMatchesText(prepared_.rules[i], compared, length);
+        int decidedBy = 0;
+        bool matched = ruleMatches(prepared_, i, searched, &decidedBy);
         if (matched && verdict.rule < 0)
             verdict.rule = static_cast<int>(i);
         if (!why) {
@@ -43,6 +45,9 @@ Verdict MessageJudge::judge(const char* text, bool unread, std::vector<RuleTrace
         }
         RuleTrace& trace = (*why)[i];
         trace.matched = matched;
+        trace.decidedBy = decidedBy;
+        size_t length = 0;
+        const char* compared = searched.comparedText(i, &length);
         trace.compared = compared != nullptr;
         if (compared)
             trace.text.assign(compared, length);
@@ -59,11 +64,8 @@ std::vector<bool> MessageJudge::matchEach(const char* text) const {
     if (!text)
         return matched;
     SearchedMessage searched(text, decoder_, &prepared_);
-    for (size_t i = 0; i < prepared_.rules.size(); ++i) {
-        size_t length = 0;
-        const char* compared = searched.comparedText(i, &length);
-        matched[i] = ruleMatchesText(prepared_.rules[i], compared, length);
-    }
+    for (size_t i = 0; i < prepared_.rules.size(); ++i)
+        matched[i] = ruleMatches(prepared_, i, searched);
     return matched;
 }
 

@@ -30,7 +30,8 @@ struct Verdict {
 struct RuleTrace {
     bool matched = false;
     bool compared = false;  // false: a named field the message lacks, or an unknown target
-    std::string text;       // what it compared: the field's value, the header block or the message
+    std::string text;       // what its own condition compared: the field's value, the header block or the message
+    int decidedBy = 0;      // the condition that decided: 0 its own, k its k-th further condition
 };
 
 // A rule list ready to decide messages: its regular expressions compiled, its patterns taken

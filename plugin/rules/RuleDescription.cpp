@@ -24,7 +24,17 @@ std::string describeRule(const DistributeRule& rule) {
         flags = "正規表現";
     else
         flags = rule.matchCase ? "大小区別" : "大小区別なし";
-    return displayBytes(target + " 「" + rule.searchText + "」 " + flags + " → " + rule.destFolder);
+    std::string text = target + " 「" + rule.searchText + "」 " + flags + (rule.negate ? " を含まない" : "");
+    if (!rule.conditions.empty())
+        text += rule.anyOf ? "、またはいずれか:" : "、かつすべて:";
+    for (const RuleCondition& c : rule.conditions) {
+        std::string name = c.searchTarget == WholeMessage ? "全体"
+                           : c.searchTarget == HeaderBlock ? "ヘッダ部"
+                                                           : std::string("ヘッダ「") + c.headerName + "」";
+        text += " " + name + " 「" + c.searchText + "」" + (c.useRegex ? " 正規表現" : c.matchCase ? " 大小区別" : "") +
+                (c.negate ? " を含まない" : "") + ";";
+    }
+    return displayBytes(text + " → " + rule.destFolder);
 }
 
 }  // namespace corvane

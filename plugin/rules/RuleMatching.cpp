@@ -221,22 +221,35 @@ OnigRegex compileRuleRegex(const char* searchText) {
     return searchText ? compileRuleRegex(searchText, strlen(searchText)) : nullptr;
 }
 
+namespace {
+
+void freeHandle(OnigRegex& regex) {
+    if (regex)
+        onig_free(regex);
+    regex = nullptr;
+}
+
+}  // namespace
+
 void compileRules(RuleList& rules) {
     for (DistributeRule& rule : rules) {
-        if (rule.regex) {
-            onig_free(rule.regex);
-            rule.regex = nullptr;
-        }
+        freeHandle(rule.regex);
         if (searchesByRegex(rule))
             rule.regex = compileRuleRegex(rule.searchText, boundedLength(rule.searchText, sizeof rule.searchText));
+        for (RuleCondition& condition : rule.conditions) {
+            freeHandle(condition.regex);
+            if (condition.useRegex)
+                condition.regex = compileRuleRegex(condition.searchText,
+                                                   boundedLength(condition.searchText, sizeof condition.searchText));
+        }
     }
 }
 
 void releaseRules(RuleList& rules) {
     for (DistributeRule& rule : rules) {
-        if (rule.regex)
-            onig_free(rule.regex);
-        rule.regex = nullptr;
+        freeHandle(rule.regex);
+        for (RuleCondition& condition : rule.conditions)
+            freeHandle(condition.regex);
     }
 }
 
@@ -269,6 +282,35 @@ bool regexSearch(const char* text, size_t length, OnigRegex regex) {
     return false;
 }
 
+namespace {
+
+// The slot of the header name among those the rules name, added when it is new.
+size_t headerSlot(PreparedRules& prepared, const char (&headerName)[1024]) {
+    std::string name(headerName, boundedLength(headerName, sizeof headerName));
+    size_t slot = 0;
+    while (slot < prepared.headerNames.size() && prepared.headerNames[slot] != name)
+        ++slot;
+    if (slot == prepared.headerNames.size())
+        prepared.headerNames.push_back(name);
+    return slot;
+}
+
+PreparedCondition prepareCondition(PreparedRules& prepared, const RuleCondition& condition) {
+    PreparedCondition entry;
+    entry.searchTarget = condition.searchTarget;
+    entry.byRegex = condition.useRegex != 0;
+    entry.regex = condition.regex;
+    entry.negate = condition.negate != 0;
+    entry.pattern = preparePattern(condition.searchText,
+                                   boundedLength(condition.searchText, sizeof condition.searchText),
+                                   condition.matchCase != 0);
+    if (condition.searchTarget == NamedHeader)
+        entry.headerSlot = headerSlot(prepared, condition.headerName);
+    return entry;
+}
+
+}  // namespace
+
 PreparedRules prepareRules(const RuleList& rules) {
     PreparedRules prepared;
     prepared.rules.reserve(rules.size());
@@ -279,15 +321,12 @@ PreparedRules prepareRules(const RuleList& rules) {
         entry.regex = rule.regex;
         entry.pattern = preparePattern(rule.searchText, boundedLength(rule.searchText, sizeof rule.searchText),
                                        rule.matchCase != 0);
-        if (rule.searchTarget == NamedHeader) {
-            std::string name(rule.headerName, boundedLength(rule.headerName, sizeof rule.headerName));
-            size_t slot = 0;
-            while (slot < prepared.headerNames.size() && prepared.headerNames[slot] != name)
-                ++slot;
-            if (slot == prepared.headerNames.size())
-                prepared.headerNames.push_back(name);
-            entry.headerSlot = slot;
-        }
+        if (rule.searchTarget == NamedHeader)
+            entry.headerSlot = headerSlot(prepared, rule.headerName);
+        entry.negate = rule.negate != 0;
+        entry.anyOf = rule.anyOf != 0;
+        for (const RuleCondition& condition : rule.conditions)
+            entry.further.push_back(prepareCondition(prepared, condition));
         prepared.rules.push_back(std::move(entry));
     }
     return prepared;
@@ -353,6 +392,15 @@ const char* SearchedMessage::comparedText(size_t index, size_t* length) {
     }
 }
 
+const char* SearchedMessage::conditionText(const PreparedCondition& condition, size_t* length) {
+    switch (condition.searchTarget) {
+    case WholeMessage: return whole(length);
+    case HeaderBlock: return headerBlock(length);
+    case NamedHeader: return headerValue(condition.headerSlot, length);
+    default: return nullptr;
+    }
+}
+
 bool ruleMatchesText(const PreparedRule& rule, const char* text, size_t length) {
     if (!text)
         return false;
@@ -362,16 +410,45 @@ bool ruleMatchesText(const PreparedRule& rule, const char* text, size_t length) 
     return plainMatch(text, length, rule.pattern);
 }
 
+namespace {
+
+bool conditionHolds(const PreparedCondition& condition, SearchedMessage& message) {
+    size_t length = 0;
+    const char* text = message.conditionText(condition, &length);
+    bool found = false;
+    if (text)
+        found = condition.byRegex ? regexSearch(text, length, condition.regex)
+                                  : plainMatch(text, length, condition.pattern);
+    return found != condition.negate;
+}
+
+}  // namespace
+
+bool ruleMatches(const PreparedRules& rules, size_t index, SearchedMessage& message, int* decidedBy) {
+    const PreparedRule& rule = rules.rules[index];
+    if (decidedBy)
+        *decidedBy = 0;
+    if (rule.searchTarget < WholeMessage || rule.searchTarget > NamedHeader)
+        return false;
+    size_t length = 0;
+    const char* text = message.comparedText(index, &length);
+    bool holds = ruleMatchesText(rule, text, length) != rule.negate;
+    // All: the first condition that fails decides; any: the first that holds.
+    for (size_t k = 0; k < rule.further.size() && holds != rule.anyOf; ++k) {
+        holds = conditionHolds(rule.further[k], message);
+        if (decidedBy)
+            *decidedBy = static_cast<int>(k + 1);
+    }
+    return holds;
+}
+
 int findMatchingRule(const PreparedRules& rules, const char* messageText, MessageDecoder* decoder) {
     if (!messageText)
         return -1;
     SearchedMessage searched(messageText, decoder, &rules);
-    for (size_t i = 0; i < rules.rules.size(); ++i) {
-        size_t length = 0;
-        const char* text = searched.comparedText(i, &length);
-        if (ruleMatchesText(rules.rules[i], text, length))
+    for (size_t i = 0; i < rules.rules.size(); ++i)
+        if (ruleMatches(rules, i, searched))
             return static_cast<int>(i);
-    }
     return -1;
 }
 

@@ -70,12 +70,27 @@ bool regexSearch(const char* text, size_t length, OnigRegex regex);
 // The rules of a run, prepared once: patterns taken apart, header names gathered so that a
 // message's field is extracted once for all the rules that name it. The regular-expression
 // handles are borrowed from the rule list, which must outlive this.
+// A further condition of a rule, prepared the same way. Its regular expression, when it has one,
+// searches whatever its target gives, a named header's value included.
+struct PreparedCondition {
+    int32_t searchTarget = WholeMessage;
+    bool byRegex = false;
+    OnigRegex regex = nullptr;
+    size_t headerSlot = 0;
+    PlainPattern pattern;
+    bool negate = false;
+};
+
+// The fields before negate are the rule's own condition, as a one-condition rule always had.
 struct PreparedRule {
     int32_t searchTarget = WholeMessage;
     bool useRegex = false;
     OnigRegex regex = nullptr;
     size_t headerSlot = 0;  // index in PreparedRules::headerNames for NamedHeader rules
     PlainPattern pattern;
+    bool negate = false;
+    bool anyOf = false;
+    std::vector<PreparedCondition> further;
 };
 
 struct PreparedRules {
@@ -104,6 +119,8 @@ public:
     // The text the rule at index compares, or null when there is none (a missing field, an
     // unknown target).
     const char* comparedText(size_t index, size_t* length);
+    // The text a further condition compares, or null when there is none (a missing field).
+    const char* conditionText(const PreparedCondition& condition, size_t* length);
 
 private:
     enum State : unsigned char { Unknown, Present, Absent };
@@ -122,8 +139,15 @@ private:
 // the raw text, then, with a decoder, decoded. False (value empty) when there is no such field.
 bool runHeaderValue(const char* text, const char* name, MessageDecoder* decoder, char (&value)[kHeaderValueSize]);
 
-// Whether the rule matches the text it compares (null: no text, no match).
+// Whether the rule's own condition finds its text in the text it compares (null: no text, no
+// match), negation not applied.
 bool ruleMatchesText(const PreparedRule& rule, const char* text, size_t length);
+
+// Whether the rule at index matches the message: its conditions tested from the first, stopping
+// as soon as the result is known (the first that fails for all of them, the first that holds for
+// any of them). decidedBy, when given, gets the condition that decided: 0 for the rule's own,
+// k for its k-th further condition. A rule whose own target is unknown never matches.
+bool ruleMatches(const PreparedRules& rules, size_t index, SearchedMessage& message, int* decidedBy = nullptr);
 
 // Index of the first rule that matches the NUL-terminated message text, or -1. With a
 // decoder (the option decodeMime), every rule matches the text as its reader sees it:

@@ -166,16 +166,150 @@ void finishLoadedRule(DistributeRule& rule) {
     rule.regex = nullptr;
 }
 
+namespace {
+
+bool valueFits(const std::string& value) {
+    return value.size() <= kRuleValueMaxLength && value.find_first_of("\r\n") == std::string::npos;
+}
+
+// A rule of several conditions names a known target of its own and at most as many further
+// conditions as the marker carries, each of which fits.
+bool conditionsFit(const DistributeRule& rule) {
+    if (isSingleCondition(rule))
+        return true;
+    if (rule.searchTarget < WholeMessage || rule.searchTarget > NamedHeader ||
+        rule.conditions.size() > kMaxFurtherConditions)
+        return false;
+    for (const RuleCondition& condition : rule.conditions)
+        if (!conditionFitsRecord(condition))
+            return false;
+    return true;
+}
+
+}  // namespace
+
 bool ruleFitsRecord(const DistributeRule& rule) {
     std::string value = formatRuleValue(rule);
-    if (value.size() > kRuleValueMaxLength || value.find_first_of("\r\n") != std::string::npos)
+    if (!valueFits(value))
         return false;
     DistributeRule back;
     if (!parseRuleValue(value.c_str(), back))
         return false;
     return back.searchTarget == rule.searchTarget && sameField(back.searchText, rule.searchText) &&
            sameField(back.headerName, rule.headerName) && back.matchCase == (rule.matchCase != 0) &&
-           back.useRegex == (rule.useRegex != 0) && sameField(back.destFolder, rule.destFolder);
+           back.useRegex == (rule.useRegex != 0) && sameField(back.destFolder, rule.destFolder) &&
+           conditionsFit(rule);
+}
+
+bool conditionFitsRecord(const RuleCondition& condition) {
+    std::string value = formatConditionValue(condition);
+    RuleCondition back;
+    if (!valueFits(value) || !parseConditionValue(value.c_str(), back))
+        return false;
+    return back.searchTarget == condition.searchTarget && sameField(back.searchText, condition.searchText) &&
+           sameField(back.headerName, condition.headerName) && back.matchCase == (condition.matchCase != 0) &&
+           back.useRegex == (condition.useRegex != 0) && back.negate == (condition.negate != 0);
+}
+
+int32_t encodeConditionMarker(const ConditionMarker& marker) {
+    uint32_t bits = 0x40000000u | (marker.id & kMaxConditionId) << 7 | (marker.count & 7u) << 4 |
+                    (marker.anyOf ? 8u : 0u) | (marker.negate ? 4u : 0u) |
+                    (static_cast<uint32_t>(marker.searchTarget) & 3u);
+    return static_cast<int32_t>(bits);
+}
+
+bool decodeConditionMarker(int32_t value, ConditionMarker& marker) {
+    uint32_t bits = static_cast<uint32_t>(value);
+    if ((bits & 0xC0000000u) != 0x40000000u || (bits & 3u) > NamedHeader || (bits >> 7 & kMaxConditionId) == 0)
+        return false;
+    marker.searchTarget = static_cast<int32_t>(bits & 3u);
+    marker.negate = (bits & 4u) != 0;
+    marker.anyOf = (bits & 8u) != 0;
+    marker.count = bits >> 4 & 7u;
+    marker.id = bits >> 7 & kMaxConditionId;
+    return true;
+}
+
+std::string conditionKey(uint32_t id, unsigned number) {
+    return "c" + std::to_string(id) + "." + std::to_string(number);
+}
+
+bool parseConditionKey(const char* key, uint32_t* id, unsigned* number) {
+    uint64_t values[2] = {0, 0};
+    if (key[0] != 'c' && key[0] != 'C')
+        return false;
+    const char* p = key + 1;
+    for (int part = 0; part < 2; ++part) {
+        const char* digits = p;
+        for (; *p >= '0' && *p <= '9' && p - digits < 9; ++p)
+            values[part] = values[part] * 10 + static_cast<unsigned>(*p - '0');
+        if (p == digits || *p != (part == 0 ? '.' : '\0'))
+            return false;
+        ++p;
+    }
+    *id = static_cast<uint32_t>(values[0]);
+    *number = static_cast<unsigned>(values[1]);
+    return true;
+}
+
+std::string formatConditionValue(const RuleCondition& condition) {
+    std::string value = std::to_string(condition.searchTarget);
+    value += ": ";
+    appendEscaped(value, condition.searchText, fieldLength(condition.searchText));
+    value += ": ";
+    appendEscaped(value, condition.headerName, fieldLength(condition.headerName));
+    value += condition.matchCase ? ": 1: " : ": 0: ";
+    value += condition.useRegex ? "1: " : "0: ";
+    value += condition.negate ? "1" : "0";
+    return value;
+}
+
+bool parseConditionValue(const char* value, RuleCondition& out) {
+    RuleCondition condition;
+    const char* p = value;
+    const char* end = findFieldSeparator(p);
+    if (!end)
+        return false;
+    condition.searchTarget = leadingInteger(p, end);
+    if (condition.searchTarget < WholeMessage || condition.searchTarget > NamedHeader)
+        return false;
+    p = end + 2;
+    end = findFieldSeparator(p);
+    if (!end || !unescapeField(p, end, condition.searchText, sizeof condition.searchText))
+        return false;
+    p = end + 2;
+    end = findFieldSeparator(p);
+    if (!end || !unescapeField(p, end, condition.headerName, sizeof condition.headerName))
+        return false;
+    uint8_t* flags[] = {&condition.matchCase, &condition.useRegex, &condition.negate};
+    for (int i = 0; i < 3; ++i) {
+        p = end + 2;
+        end = i < 2 ? findFieldSeparator(p) : p + strlen(p);
+        if (!end)
+            return false;
+        *flags[i] = leadingInteger(p, end) == 1;
+    }
+    out = condition;
+    return true;
+}
+
+std::string storedRuleValue(const DistributeRule& rule) {
+    if (isSingleCondition(rule))
+        return formatRuleValue(rule);
+    ConditionMarker marker;
+    marker.searchTarget = rule.searchTarget;
+    marker.negate = rule.negate != 0;
+    marker.anyOf = rule.anyOf != 0;
+    marker.count = static_cast<unsigned>(rule.conditions.size());
+    marker.id = rule.conditionId;
+    DistributeRule stored;
+    stored.searchTarget = encodeConditionMarker(marker);
+    memcpy(stored.searchText, rule.searchText, sizeof stored.searchText);
+    memcpy(stored.headerName, rule.headerName, sizeof stored.headerName);
+    stored.matchCase = rule.matchCase;
+    stored.useRegex = rule.useRegex;
+    memcpy(stored.destFolder, rule.destFolder, sizeof stored.destFolder);
+    return formatRuleValue(stored);
 }
 
 }  // namespace corvane

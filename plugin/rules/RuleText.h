@@ -48,4 +48,42 @@ void finishLoadedRule(DistributeRule& rule);
 // holding a colon and a blank does not).
 bool ruleFitsRecord(const DistributeRule& rule);
 
+// A rule with more than one positive condition keeps its own condition in the rule key with a
+// searchTarget that no one-condition reader matches (bit 30 set): it carries the own target,
+// the negation, all or any, the number of further conditions and an id. The further
+// conditions are kept in their own section under keys made from that id, so they stay with
+// their rule however the rule keys are renumbered.
+constexpr char kConditionSection[] = "Conditions";
+
+struct ConditionMarker {
+    int32_t searchTarget = WholeMessage;
+    bool negate = false;
+    bool anyOf = false;
+    unsigned count = 0;  // further conditions, at most kMaxFurtherConditions
+    uint32_t id = 0;     // 1 .. kMaxConditionId
+};
+
+constexpr uint32_t kMaxConditionId = (1u << 23) - 1;
+
+int32_t encodeConditionMarker(const ConditionMarker& marker);
+// False for every value that is not such a marker.
+bool decodeConditionMarker(int32_t value, ConditionMarker& marker);
+
+// "c<id>.<number>", number counted from 1.
+std::string conditionKey(uint32_t id, unsigned number);
+bool parseConditionKey(const char* key, uint32_t* id, unsigned* number);
+
+// "%d: %s: %s: %d: %d: %d": target, escaped text and header name, case, regex, negation.
+std::string formatConditionValue(const RuleCondition& condition);
+// Fails, leaving out untouched, for a missing separator, a field that does not fit, or a
+// target outside 0 .. 2.
+bool parseConditionValue(const char* value, RuleCondition& out);
+
+// Whether the condition can be written and read back unchanged.
+bool conditionFitsRecord(const RuleCondition& condition);
+
+// The value of a rule's key as this release writes it: the one-condition form, or for any
+// other rule the same form with the marker (rule.conditionId must be set) in field 1.
+std::string storedRuleValue(const DistributeRule& rule);
+
 }  // namespace corvane

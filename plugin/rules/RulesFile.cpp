@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,7 +21,7 @@ const char kRuleSection[] = "Rule";
 const char kGenericSection[] = "Generic";
 
 // The rules file through the system's private-profile functions.
-class PrivateProfile : public ProfileSource {
+class PrivateProfile : public ProfileStore {
 public:
     explicit PrivateProfile(const char* path) : path_(path) {}
     unsigned readInt(const char* section, const char* key, unsigned defaultValue) const override {
@@ -31,6 +32,23 @@ public:
         DWORD read = GetPrivateProfileStringA(section, key, "", value.data(), static_cast<DWORD>(value.size()), path_);
         *length = read;
         return std::string(value.data(), read);
+    }
+
+    void writeString(const char* section, const char* key, const char* value) override {
+        WritePrivateProfileStringA(section, key, value, path_);
+    }
+    std::vector<std::string> keyNames(const char* section) const override {
+        std::vector<char> names(4096);
+        DWORD length = 0;
+        // The call cuts the list to fit and then returns the size less two: grow until it fits.
+        while ((length = GetPrivateProfileStringA(section, nullptr, "", names.data(), static_cast<DWORD>(names.size()),
+                                                  path_)) >= names.size() - 2 &&
+               names.size() < (1u << 24))
+            names.resize(names.size() * 4);
+        std::vector<std::string> keys;
+        for (const char* name = names.data(); name < names.data() + length && *name; name += strlen(name) + 1)
+            keys.push_back(name);
+        return keys;
     }
 
 private:
@@ -67,8 +85,18 @@ bool survivesCodePage(const char* text) {
 }  // namespace
 
 bool ruleStorable(const DistributeRule& rule) {
-    return ruleFitsRecord(rule) && survivesCodePage(rule.searchText) && survivesCodePage(rule.headerName) &&
-           survivesCodePage(rule.destFolder);
+    if (!ruleFitsRecord(rule) || !survivesCodePage(rule.searchText) || !survivesCodePage(rule.headerName) ||
+        !survivesCodePage(rule.destFolder))
+        return false;
+    for (const RuleCondition& condition : rule.conditions)
+        if (!conditionStorable(condition))
+            return false;
+    return true;
+}
+
+bool conditionStorable(const RuleCondition& condition) {
+    return conditionFitsRecord(condition) && survivesCodePage(condition.searchText) &&
+           survivesCodePage(condition.headerName);
 }
 
 void loadRules(AccountSettings& context) {
@@ -93,18 +121,12 @@ void saveRules(const AccountSettings& context) {
     // A rule that would not read back as itself (the editor and the import refuse such rules
     // already) is left out rather than written as a different rule or as a key that stops
     // every later rule from loading; the rules after it close up.
-    int written = 0;
-    for (int i = 0; i < context.ruleCount && i < static_cast<int>(context.rules.size()); ++i) {
-        const DistributeRule& rule = context.rules[static_cast<size_t>(i)];
-        if (!ruleStorable(rule))
-            continue;
-        char key[32];
-        formatBuffer(key, "rule%d", ++written);
-        std::string value = "\"" + formatRuleValue(rule) + "\"";
-        WritePrivateProfileStringA(kRuleSection, key, value.c_str(), path);
-    }
+    PrivateProfile profile(path);
+    int written = writeRuleKeys(profile, context.rules, static_cast<size_t>(std::max(context.ruleCount, 0)),
+                                [](const DistributeRule& rule) { return ruleStorable(rule); });
     if (written < context.ruleCount)
         deleteRuleKeys(&context, written + 1, context.ruleCount);
+    deleteStaleConditions(profile);
     WritePrivateProfileStringA(kGenericSection, "unreadmail", context.unreadMail ? "1" : "0", path);
     WritePrivateProfileStringA(kGenericSection, "reportresult", context.reportResult ? "1" : "0", path);
     if (context.decodeMime || hasGenericKey(path, "decodemime"))

@@ -49,5 +49,6 @@ void deleteRuleKeys(const AccountSettings* account, int first, int last);
 // profile functions convert every value (a byte pair that is no Shift-JIS character would
 // come back as another character).
 bool ruleStorable(const DistributeRule& rule);
+bool conditionStorable(const RuleCondition& condition);
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,16 @@ public:
     // The key's value with the default "" into a buffer of bufferSize bytes: cut to
     // bufferSize - 1 bytes; *length gets the length returned.
     virtual std::string readString(const char* section, const char* key, size_t bufferSize, size_t* length) const = 0;
+};
+
+// A private-profile file that can be written as well, as WritePrivateProfileStringA writes it.
+class ProfileStore : public ProfileSource {
+public:
+    // Writes the value, enclosed in double quotes by the caller where blanks must survive;
+    // a null value deletes the key.
+    virtual void writeString(const char* section, const char* key, const char* value) = 0;
+    // The names of the keys of the section, in file order.
+    virtual std::vector<std::string> keyNames(const char* section) const = 0;
 };
 
 // Why reading stopped at rule number stopNumber.
@@ -44,5 +55,16 @@ struct RulesProfile {
 // Reads the options, then rule1, rule2, ... up to the first missing, empty, cut or unreadable
 // key, appending to profile.
 void readRulesProfile(const ProfileSource& source, RulesProfile& profile);
+
+// Writes "rule1" .. of the rules that storable accepts (the others are left out and the rules
+// after them close up), each with its further conditions, and returns how many it wrote.
+// A rule of several conditions keeps its id, unless another rule of the list took it first or
+// it has none: it then gets one that no rule key in the file names.
+int writeRuleKeys(ProfileStore& store, const RuleList& rules, size_t count,
+                  const std::function<bool(const DistributeRule&)>& storable);
+
+// Deletes every key of further conditions that no rule key of the file names (or names with
+// fewer conditions), whichever release wrote or dropped that rule key.
+void deleteStaleConditions(ProfileStore& store);
 
 }  // namespace corvane

@@ -2,7 +2,11 @@
 
 #include <oniguruma.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/ModalDialog.h"
@@ -12,6 +16,7 @@
 #include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RuleText.h"
 #include "plugin/rules/RulesFile.h"
+#include "plugin/settings/ConditionDialog.h"
 #include "plugin/settings/FolderIcons.h"
 #include "plugin/settings/TryDialog.h"
 
@@ -41,30 +46,11 @@ DialogContext findDialogContext(HWND dialog) {
     return found;
 }
 
-int checkedTarget(HWND dialog) {
-    if (IsDlgButtonChecked(dialog, IDC_TARGET_WHOLE) == BST_CHECKED)
-        return WholeMessage;
-    if (IsDlgButtonChecked(dialog, IDC_TARGET_HEADER_BLOCK) == BST_CHECKED)
-        return HeaderBlock;
-    return NamedHeader;
-}
+// The editor's working further conditions, found by acceptRuleDialog through the window.
+const char kConditionsProperty[] = "CorvaneRuleConditions";
 
-int radioOf(int target) {
-    switch (target) {
-    case WholeMessage:
-        return IDC_TARGET_WHOLE;
-    case HeaderBlock:
-        return IDC_TARGET_HEADER_BLOCK;
-    case NamedHeader:
-        return IDC_TARGET_NAMED;
-    }
-    return 0;
-}
-
-void fillHeaderNames(HWND dialog, const char* text) {
-    for (const char* name : kHeaderNames)
-        SendDlgItemMessageA(dialog, IDC_HEADER_NAME, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-    SetDlgItemTextA(dialog, IDC_HEADER_NAME, text);
+std::vector<RuleCondition>* workingConditions(HWND dialog) {
+    return static_cast<std::vector<RuleCondition>*>(GetPropA(dialog, kConditionsProperty));
 }
 
 int folderIndexOf(const SettingsSheetState& state, const char* path) {
@@ -91,7 +77,7 @@ void onInitRuleDialog(HWND dialog, const RuleDialogData& data) {
         SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, "");
         fillFolderCombo(dialog, *found.state, -1);
     } else {
-        if (int radio = radioOf(rule.searchTarget))
+        if (int radio = targetRadio(rule.searchTarget))
             CheckDlgButton(dialog, radio, BST_CHECKED);
         fillHeaderNames(dialog, rule.headerName);
         SetDlgItemTextA(dialog, IDC_SEARCH_TEXT, rule.searchText);
@@ -102,6 +88,41 @@ void onInitRuleDialog(HWND dialog, const RuleDialogData& data) {
         updateRuleDialogEnabling(dialog, rule.searchTarget, rule.matchCase != 0, rule.useRegex != 0);
     else
         updateRuleDialogEnabling(dialog, NamedHeader, 0, 1);
+    CheckDlgButton(dialog, IDC_NEGATE, data.editMode && rule.negate ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, data.editMode && rule.anyOf ? IDC_ANY_CONDITION : IDC_ALL_CONDITIONS, BST_CHECKED);
+}
+
+// The list of further conditions shows the working ones; 追加 stops at the most a rule takes.
+void showConditions(HWND dialog, const std::vector<RuleCondition>& conditions, int select) {
+    fillConditionList(GetDlgItem(dialog, IDC_CONDITION_LIST), conditions, select);
+    EnableWindow(GetDlgItem(dialog, IDC_CONDITION_ADD), conditions.size() < kMaxFurtherConditions);
+}
+
+int selectedCondition(HWND dialog, const std::vector<RuleCondition>& conditions) {
+    int row = ListView_GetNextItem(GetDlgItem(dialog, IDC_CONDITION_LIST), -1, LVNI_SELECTED);
+    return row >= 0 && row < static_cast<int>(conditions.size()) ? row : -1;
+}
+
+void onConditionButton(HWND dialog, int id, std::vector<RuleCondition>& conditions) {
+    int row = selectedCondition(dialog, conditions);
+    if (id == IDC_CONDITION_ADD && conditions.size() < kMaxFurtherConditions) {
+        RuleCondition condition;
+        if (!showConditionDialog(dialog, condition, false))
+            return;
+        conditions.push_back(condition);
+        row = static_cast<int>(conditions.size()) - 1;
+    } else if (id == IDC_CONDITION_EDIT && row >= 0) {
+        RuleCondition condition = conditions[static_cast<size_t>(row)];
+        if (!showConditionDialog(dialog, condition, true))
+            return;
+        conditions[static_cast<size_t>(row)] = condition;
+    } else if (id == IDC_CONDITION_DELETE && row >= 0) {
+        conditions.erase(conditions.begin() + row);
+        row = std::min(row, static_cast<int>(conditions.size()) - 1);
+    } else {
+        return;
+    }
+    showConditions(dialog, conditions, row);
 }
 
 bool refuse(HWND dialog, const char* message) {
@@ -118,6 +139,9 @@ void onRuleDialogOk(HWND dialog, RuleDialogData& data) {
     DistributeRule rule;
     if (!acceptRuleDialog(dialog, rule))
         return;
+    // An edited rule keeps the id under which the file holds its further conditions.
+    if (data.editMode)
+        rule.conditionId = data.rule.conditionId;
     data.rule = rule;
     EndDialog(dialog, IDOK);
 }
@@ -128,9 +152,15 @@ public:
 
 private:
     bool onInit() override {
+        if (data_.editMode)
+            conditions_ = data_.rule.conditions;
+        SetPropA(window(), kConditionsProperty, &conditions_);
+        insertConditionColumns(GetDlgItem(window(), IDC_CONDITION_LIST));
+        showConditions(window(), conditions_, -1);
         onInitRuleDialog(window(), data_);
         return true;
     }
+    void onDestroy() override { RemovePropA(window(), kConditionsProperty); }
     bool onMeasureItem(MEASUREITEMSTRUCT& measure) override {
         if (measure.CtlID == IDC_DEST_FOLDER && measure.itemID != static_cast<UINT>(-1))
             measure.itemHeight = 18;
@@ -145,6 +175,7 @@ private:
     bool onCommand(int id, int code) override;
 
     RuleDialogData& data_;
+    std::vector<RuleCondition> conditions_;
 };
 
 bool RuleDialog::onCommand(int id, int code) {
@@ -156,6 +187,12 @@ bool RuleDialog::onCommand(int id, int code) {
         return true;
     case IDC_TARGET_NAMED:
         onTargetClicked(dialog, code, NamedHeader);
+        return true;
+    case IDC_CONDITION_ADD:
+    case IDC_CONDITION_EDIT:
+    case IDC_CONDITION_DELETE:
+        if (code == BN_CLICKED)
+            onConditionButton(dialog, id, conditions_);
         return true;
     case IDOK:
         onRuleDialogOk(dialog, data_);
@@ -171,6 +208,32 @@ bool RuleDialog::onCommand(int id, int code) {
 }
 
 }  // namespace
+
+int checkedTarget(HWND dialog) {
+    if (IsDlgButtonChecked(dialog, IDC_TARGET_WHOLE) == BST_CHECKED)
+        return WholeMessage;
+    if (IsDlgButtonChecked(dialog, IDC_TARGET_HEADER_BLOCK) == BST_CHECKED)
+        return HeaderBlock;
+    return NamedHeader;
+}
+
+int targetRadio(int target) {
+    switch (target) {
+    case WholeMessage:
+        return IDC_TARGET_WHOLE;
+    case HeaderBlock:
+        return IDC_TARGET_HEADER_BLOCK;
+    case NamedHeader:
+        return IDC_TARGET_NAMED;
+    }
+    return 0;
+}
+
+void fillHeaderNames(HWND dialog, const char* text) {
+    for (const char* name : kHeaderNames)
+        SendDlgItemMessageA(dialog, IDC_HEADER_NAME, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    SetDlgItemTextA(dialog, IDC_HEADER_NAME, text);
+}
 
 void updateRuleDialogEnabling(HWND dialog, int target, int caseState, int regexState) {
     HWND header = GetDlgItem(dialog, IDC_HEADER_NAME);
@@ -266,6 +329,10 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
             return refuse(dialog, "検索文字列が正規表現として正しくありません");
         onig_free(compiled);
     }
+    rule.negate = IsDlgButtonChecked(dialog, IDC_NEGATE) == BST_CHECKED;
+    rule.anyOf = IsDlgButtonChecked(dialog, IDC_ANY_CONDITION) == BST_CHECKED;
+    if (const std::vector<RuleCondition>* conditions = workingConditions(dialog))
+        rule.conditions = *conditions;
     // The rules file must give the rule back as it is: the save leaves out a rule that would
     // not, so it would vanish when the folder window closes.
     if (!ruleStorable(rule))

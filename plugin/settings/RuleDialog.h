@@ -27,7 +27,14 @@ HWND fillFolderCombo(HWND dialog, const SettingsSheetState& state, int index);
 
 void drawFolderComboItem(const DRAWITEMSTRUCT& item);
 
-// Validates the inputs and builds the rule; shows the first failure and returns false.
+// The header names offered in a header box, and the box's text set to text.
+void fillHeaderNames(HWND dialog, const char* text);
+// The target of the checked radio (1005, 1006, else NamedHeader), and the radio of a target (0
+// for a target outside 0 .. 2).
+int checkedTarget(HWND dialog);
+int targetRadio(int target);
+
+// Validates the inputs and builds the rule, its further conditions included; shows the first failure and returns false.
 bool acceptRuleDialog(HWND dialog, DistributeRule& rule);
 
 }  // namespace corvane

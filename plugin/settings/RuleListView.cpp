@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "plugin/common/StrUtil.h"
 #include "plugin/hostapi/HostApi.h"
 #include "plugin/mailbox/MailboxPaths.h"
@@ -105,7 +107,12 @@ bool setRuleRow(HWND list, int index, const DistributeRule* rule) {
     } else {
         setCell(list, row, 0, targetText(*rule), -1);
     }
-    setCell(list, row, 1, rule->searchText, -1);
+    std::string condition = rule->searchText;
+    if (rule->negate)
+        condition += " (含まない)";
+    if (!rule->conditions.empty())
+        condition += " ほか " + std::to_string(rule->conditions.size()) + (rule->anyOf ? " 件(いずれか)" : " 件(すべて)");
+    setCell(list, row, 1, condition.c_str(), -1);
     char destination[1024];
     destinationText(*rule, destination);
     setCell(list, row, 2, destination, classifyFolderPath(rule->destFolder) - 1);

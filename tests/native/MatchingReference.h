@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/rules/DistributeRule.h"
@@ -104,6 +105,57 @@ inline int findMatchingRuleLiteral(const RuleList& rules, char* text) {
         if (matched)
             return static_cast<int>(i);
     }
+    return -1;
+}
+
+// One condition of a rule, every field spelt out: the rule's own condition searches a named
+// header plainly, a further condition by its regular expression when it has one.
+struct LiteralCondition {
+    int target;
+    const char* headerName;
+    DistributeRule pattern;  // searchText, matchCase, useRegex and regex
+    bool regexOnNamedHeader;
+    bool negate;
+};
+
+inline bool conditionHoldsLiteral(std::string text, const LiteralCondition& c) {
+    bool found = false;
+    if (c.target == WholeMessage || c.target == HeaderBlock) {
+        if (c.target == HeaderBlock)
+            text.resize(headerBlockEnd(text.c_str()));
+        found = searchLiteral(text.c_str(), c.pattern);
+    } else if (c.target == NamedHeader) {
+        char value[kHeaderValueSize];
+        if (extractHeaderValue(text.c_str(), c.headerName, value))
+            found = c.regexOnNamedHeader && c.pattern.useRegex ? regexSearchLiteral(value, c.pattern.regex)
+                                                               : plainMatchLiteral(value, c.pattern);
+    }
+    return found != c.negate;
+}
+
+// Every condition tested, then combined: all of them, or any one.
+inline bool ruleMatchesLiteral(const std::string& text, const DistributeRule& rule) {
+    if (rule.searchTarget < WholeMessage || rule.searchTarget > NamedHeader)
+        return false;
+    std::vector<bool> holds;
+    holds.push_back(conditionHoldsLiteral(text, {rule.searchTarget, rule.headerName, rule, false, rule.negate != 0}));
+    for (const RuleCondition& c : rule.conditions) {
+        DistributeRule pattern = makeRule(c.searchTarget, c.searchText, c.matchCase != 0, c.useRegex != 0);
+        pattern.regex = c.regex;
+        holds.push_back(conditionHoldsLiteral(text, {c.searchTarget, c.headerName, pattern, true, c.negate != 0}));
+    }
+    bool all = true, any = false;
+    for (bool h : holds) {
+        all = all && h;
+        any = any || h;
+    }
+    return rule.anyOf ? any : all;
+}
+
+inline int findMatchingRuleWithConditionsLiteral(const RuleList& rules, const std::string& text) {
+    for (size_t i = 0; i < rules.size(); ++i)
+        if (ruleMatchesLiteral(text, rules[i]))
+            return static_cast<int>(i);
     return -1;
 }
 

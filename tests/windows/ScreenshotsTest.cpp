@@ -70,11 +70,15 @@ protected:
             "0: 請求書: : 1: 0: Main\\User001.box",
             "2: news: X-Ml-Name::: 0: 0: Main\\User002.box\\User006.box",
             "0: 下書き: : 0: 0: Main\\Outbox.box",
+            // From: bank.example and, as its further condition 1 (key c1.1), no [AD] in Subject:.
+            "1073741970: bank.example: From::: 0: 0: Main\\User001.box",
         };
         for (size_t i = 0; i < sizeof rules / sizeof rules[0]; ++i)
             WritePrivateProfileStringA("Rule", ("rule" + std::to_string(i + 1)).c_str(),
                                        (std::string("\"") + rules[i] + "\"").c_str(),
                                        (mailbox.root() + "Main\\corvane.ini").c_str());
+        WritePrivateProfileStringA("Conditions", "c1.1", "\"2: [AD]: Subject::: 0: 0: 1\"",
+                                   (mailbox.root() + "Main\\corvane.ini").c_str());
         startPlugin();
         folder = host.createFolderWindow("Main", "Main\\Inbox.box");
         plugin.APCFolderCreate(folder);
@@ -148,6 +152,30 @@ TEST_F(Screenshots, SettingsDialogs) {
             EndDialog(dialog, IDCANCEL);
         }));
         sheet.importHostRules();
+        sheet.cancel();
+    });
+}
+
+// The editor of a rule with further conditions, and the dialog that makes one.
+TEST_F(Screenshots, RuleEditorWithConditions) {
+    runSheet([this](const SheetDriver& sheet) {
+        robot.push(drive([this](HWND dialog) {
+            EditorDriver editor{dialog};
+            robot.push(drive([](HWND conditionDialog) {
+                EditorDriver condition{conditionDialog};
+                condition.target(IDC_TARGET_NAMED);
+                condition.header("Subject:");
+                condition.search("^Order [0-9]+");
+                condition.check(IDC_REGEX, true);
+                capture("condition-dialog", {conditionDialog});
+                condition.ok();
+            }));
+            editor.click(IDC_CONDITION_ADD);
+            capture("rule-editor-conditions", {dialog});
+            editor.cancel();
+        }));
+        sheet.select(6);
+        sheet.click(IDC_RULE_EDIT);
         sheet.cancel();
     });
 }

@@ -182,6 +182,30 @@ void EditorDriver::ok() const {
     sendClick(dialog, IDOK);
 }
 
+void EditorDriver::click(int id) const {
+    sendClick(dialog, id);
+}
+
+std::vector<std::string> EditorDriver::conditions() const {
+    std::vector<std::string> texts;
+    HWND view = GetDlgItem(dialog, IDC_CONDITION_LIST);
+    int count = ListView_GetItemCount(view);
+    for (int row = 0; row < count; ++row)
+        texts.push_back(cellText(view, row, 0) + "|" + cellText(view, row, 1) + "|" + cellText(view, row, 2));
+    return texts;
+}
+
+void EditorDriver::selectCondition(int row) const {
+    ListView_SetItemState(GetDlgItem(dialog, IDC_CONDITION_LIST), row, LVIS_SELECTED | LVIS_FOCUSED,
+                          LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+std::string EditorDriver::text(int id) const {
+    char text[1024] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
 void EditorDriver::cancel() const {
     sendClick(dialog, IDCANCEL);
 }

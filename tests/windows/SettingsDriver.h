@@ -58,6 +58,12 @@ struct EditorDriver {
     void tryRule() const;
     void ok() const;
     void cancel() const;
+    // Clicks a button and returns when its work (and any dialog it opens) is done.
+    void click(int id) const;
+    // The further conditions list: "target|text|含む or 含まない" for each row.
+    std::vector<std::string> conditions() const;
+    void selectCondition(int row) const;
+    std::string text(int id) const;
 };
 
 // The learning dialog's proposals list: check boxes and the rows as the rules page shows them.

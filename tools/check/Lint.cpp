@@ -6,6 +6,7 @@
 #include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/rules/RuleMarks.h"
 #include "plugin/rules/RuleText.h"
+#include "tools/check/ConditionLint.h"
 #include "tools/check/Disk.h"
 #include "tools/check/JsonWriter.h"
 #include "tools/check/TextDisplay.h"
@@ -88,12 +89,14 @@ void lintLoadStop(const AccountRules& rules, Findings& findings) {
                        formatText("%s で読み込みが止まるため、読み込まれません", stopKey.c_str()));
 }
 
-// Keys and sections that no lookup of the plug-in ever reaches.
+// Keys and sections that no lookup of the plug-in ever reaches. "Generic" stands for both
+// option and condition sections below: neither holds rule keys.
 void lintUnreadKeys(const AccountRules& rules, Findings& findings) {
     const ProfileFile& file = *rules.file;
     for (const ProfileLine& line : file.lines()) {
         bool rule = compareNoCase(line.section.c_str(), "Rule") == 0;
-        bool generic = compareNoCase(line.section.c_str(), "Generic") == 0;
+        bool generic = compareNoCase(line.section.c_str(), "Generic") == 0 ||
+                       compareNoCase(line.section.c_str(), kConditionSection) == 0;
         if (line.kind == ProfileLine::Section && line.sectionIndex > 0 && (rule || generic)) {
             Finding& finding = findings.addProblem("duplicate-section", rules.iniPath,
                                                    formatText("[%s] が前にもあるため、このセクションは読まれません",
@@ -116,10 +119,13 @@ void lintUnreadKeys(const AccountRules& rules, Findings& findings) {
                        formatText("同じキーが %d 行目にあるため、読まれません", first->number));
             continue;
         }
+        uint32_t id = 0;
+        unsigned number = 0;
         bool known = rule ? ruleKeyNumber(line.key) > 0
                           : compareNoCase(line.key.c_str(), "unreadmail") == 0 ||
                                 compareNoCase(line.key.c_str(), "reportresult") == 0 ||
-                                compareNoCase(line.key.c_str(), "decodemime") == 0;
+                                compareNoCase(line.key.c_str(), "decodemime") == 0 ||
+                                parseConditionKey(line.key.c_str(), &id, &number);
         if (!known)
             keyProblem(findings, rules, "unknown-key", line, "使われないキーです");
         else if (!line.hasEquals)
@@ -137,6 +143,28 @@ void lintRawBytes(const LoadedRule& loaded, int number, const AccountRules& rule
     finding.line = loaded.line;
     finding.key = loaded.key;
     finding.rule = number;
+}
+
+// The findings about a rule's further conditions: their expressions, and the conditions together.
+void lintConditions(const LoadedRule& loaded, int number, size_t count, const AccountRules& rules,
+                    Findings& findings) {
+    const DistributeRule& rule = loaded.rule;
+    std::vector<ConditionFinding> found;
+    for (size_t k = 0; k < rule.conditions.size(); ++k) {
+        const RuleCondition& c = rule.conditions[k];
+        std::string error = c.useRegex ? regexCompileError(c.searchText, strnlen(c.searchText, sizeof c.searchText)) : "";
+        if (!error.empty())
+            found.push_back({"regex-error", formatText("条件 %d: 正規表現のエラー: ", static_cast<int>(k + 2)) + error});
+    }
+    for (const ConditionFinding& each : lintRuleConditions(rule, number, count))
+        found.push_back(each);
+    for (const ConditionFinding& each : found) {
+        Finding& finding = each.warning ? findings.addWarning(each.code, rules.iniPath, each.message)
+                                        : findings.addProblem(each.code, rules.iniPath, each.message);
+        finding.line = loaded.line;
+        finding.key = loaded.key;
+        finding.rule = number;
+    }
 }
 
 void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet& set, const AccountRules& rules,
@@ -177,10 +205,13 @@ void lintRule(const LoadedRule& loaded, int number, size_t count, const RuleSet&
 
     if (!ruleFitsRecord(rule))
         problem("not-saved", "保存して読み直すと同じ規則になりません(保存のときに省かれます)");
-    else if (formatRuleValue(rule) != loaded.value)
-        problem("rewritten", "保存すると値が「" + formatRuleValue(rule) + "」に書き換わります");
+    else if (storedRuleValue(rule) != loaded.value)
+        problem("rewritten", "保存すると値が「" + storedRuleValue(rule) + "」に書き換わります");
 
-    if (rule.searchTarget < WholeMessage || rule.searchTarget > NamedHeader) {
+    ConditionMarker marker;
+    if (!isSingleCondition(rule) || decodeConditionMarker(rule.searchTarget, marker)) {
+        lintConditions(loaded, number, count, rules, findings);
+    } else if (rule.searchTarget < WholeMessage || rule.searchTarget > NamedHeader) {
         problem("never-matches", formatText("検索対象 %d はどのメールにも一致しません", rule.searchTarget));
     } else if (!searchesByRegex(rule)) {
         PlainPattern pattern = preparePattern(rule.searchText, strnlen(rule.searchText, sizeof rule.searchText),

@@ -231,6 +231,8 @@ RuleExplanation explainRule(const RuleSet& set, const RuleProbe& probe, size_t i
         return explanation;
     if (static_cast<int>(i) != winner)
         explanation.wonBy = winner + 1;
+    if (!probe.placed)
+        return explanation;
     const std::string& source = probe.inHeaderValue ? probe.headerValue : probe.searched;
     explanation.matchedText = displayBytes(source.data() + probe.offset, probe.length, kShownMatch);
     if (!probe.inHeaderValue) {
@@ -474,6 +476,48 @@ ExplainResult explainEntry(const std::string& root, const std::string& entry) {
     return result;
 }
 
+// One rule's lines in explain's text: whether it matched, where, and for a rule of several
+// conditions which condition decided.
+std::string explainRuleText(const ExplainResult& result, size_t i) {
+    std::string out;
+    const RuleExplanation& explanation = result.explanations[i];
+    const DistributeRule& rule = result.rules.load.rules[i].rule;
+    bool single = isSingleCondition(rule);
+    out += formatText("規則%d ", explanation.number) + describeRule(rule) + "\n";
+    const RuleProbe& probe = explanation.probe;
+    if (!explanation.regexError.empty() && single) {
+        out += "  一致しません(正規表現のエラー: " + explanation.regexError + ")\n";
+    } else if (!explanation.matched) {
+        if (!single)
+            out += "  一致しません\n";
+        else if (rule.searchTarget == NamedHeader && !probe.headerFound)
+            out += std::string("  一致しません(ヘッダ「") + displayBytes(rule.headerName) + "」がありません)\n";
+        else if (rule.searchTarget == NamedHeader)
+            out += "  一致しません(ヘッダの値「" + displayBytes(probe.headerValue, kShownMatch) + "」)\n";
+        else
+            out += "  一致しません\n";
+    } else {
+        if (!probe.placed)
+            out += "  一致";
+        else if (probe.inHeaderValue)
+            out += formatText("  一致: ヘッダの値の %d バイト目", static_cast<int>(probe.offset));
+        else
+            out += formatText("  一致: %d 行 %d 桁目(%d バイト目)", explanation.line, explanation.column,
+                              static_cast<int>(probe.offset));
+        if (probe.placed)
+            out += formatText(" %d バイト「", static_cast<int>(probe.length)) + explanation.matchedText + "」";
+        out += explanation.wonBy ? formatText(" — 先に規則%d が一致しています\n", explanation.wonBy)
+                                 : std::string(" — この規則で決まります\n");
+    }
+    if (!single) {
+        size_t k = std::min(static_cast<size_t>(std::max(probe.decidedBy, 0)), rule.conditions.size());
+        std::string text = k == 0 ? rule.searchText : rule.conditions[k - 1].searchText;
+        out += formatText("  決め手: 条件 %d「", static_cast<int>(k + 1)) + displayBytes(text, kShownMatch) +
+               (explanation.matched ? "」が満たされました\n" : "」が満たされません\n");
+    }
+    return out;
+}
+
 std::string renderExplainText(const ExplainResult& result) {
     std::string out = "メール: " + displayBytes(result.entry) + "\n";
     if (result.readable)
@@ -482,31 +526,8 @@ std::string renderExplainText(const ExplainResult& result) {
                       optionText(result.unreadOption).c_str());
     if (result.rules.load.decodeMime)
         out += "エンコードを解読して照合します。位置は解読した本文のものです\n";
-    for (size_t i = 0; i < result.explanations.size(); ++i) {
-        const RuleExplanation& explanation = result.explanations[i];
-        out += formatText("規則%d ", explanation.number) + describeRule(result.rules.load.rules[i].rule) + "\n";
-        const RuleProbe& probe = explanation.probe;
-        if (!explanation.regexError.empty()) {
-            out += "  一致しません(正規表現のエラー: " + explanation.regexError + ")\n";
-        } else if (!explanation.matched) {
-            const DistributeRule& rule = result.rules.load.rules[i].rule;
-            if (rule.searchTarget == NamedHeader && !probe.headerFound)
-                out += std::string("  一致しません(ヘッダ「") + displayBytes(rule.headerName) + "」がありません)\n";
-            else if (rule.searchTarget == NamedHeader)
-                out += "  一致しません(ヘッダの値「" + displayBytes(probe.headerValue, kShownMatch) + "」)\n";
-            else
-                out += "  一致しません\n";
-        } else {
-            if (probe.inHeaderValue)
-                out += formatText("  一致: ヘッダの値の %d バイト目", static_cast<int>(probe.offset));
-            else
-                out += formatText("  一致: %d 行 %d 桁目(%d バイト目)", explanation.line, explanation.column,
-                                  static_cast<int>(probe.offset));
-            out += formatText(" %d バイト「", static_cast<int>(probe.length)) + explanation.matchedText + "」";
-            out += explanation.wonBy ? formatText(" — 先に規則%d が一致しています\n", explanation.wonBy)
-                                     : std::string(" — この規則で決まります\n");
-        }
-    }
+    for (size_t i = 0; i < result.explanations.size(); ++i)
+        out += explainRuleText(result, i);
     out += "結果: " + displayBytes(outcomeText(result.verdict));
     out += result.verdict.rule ? formatText(" (規則%d)\n", result.verdict.rule) : std::string("\n");
     if (result.verdict.outcome == Outcome::Unread && result.verdict.rule)
@@ -547,6 +568,8 @@ std::string renderExplainJson(const ExplainResult& result) {
         }
         if (!explanation.regexError.empty())
             json.key("regexError").value(explanation.regexError);
+        if (!isSingleCondition(result.rules.load.rules[static_cast<size_t>(explanation.number - 1)].rule))
+            json.key("decidedBy").value(explanation.probe.decidedBy + 1);
         json.endObject();
     }
     json.endArray();

@@ -110,6 +110,12 @@ std::vector<RuleProbe> RuleSet::probeAll(const char* messageText, int* winner) c
         RuleProbe& probe = probes[i];
         const DistributeRule& rule = judge_.rule(i);
         probe.matched = trace.matched;
+        probe.decidedBy = trace.decidedBy;
+        // Where the own text lies is shown when it was found: never for a negated own condition.
+        const PreparedRule& prepared = judge_.prepared().rules[i];
+        bool ownFound = trace.matched && (isSingleCondition(rule) ||
+                                          (!rule.negate && ruleMatchesText(prepared, trace.compared ? trace.text.c_str() : nullptr,
+                                                                           trace.text.size())));
         if (rule.searchTarget == NamedHeader) {
             probe.headerFound = trace.compared;
             probe.inHeaderValue = trace.compared;
@@ -117,8 +123,9 @@ std::vector<RuleProbe> RuleSet::probeAll(const char* messageText, int* winner) c
         } else {
             probe.searched = std::move(trace.text);
         }
-        if (!probe.matched)
+        if (!ownFound)
             continue;
+        probe.placed = true;
         const std::string& text = probe.inHeaderValue ? probe.headerValue : probe.searched;
         if (searchesByRegex(rule))
             placeRegexMatch(text.c_str(), text.size(), rule.regex, probe);

@@ -49,6 +49,8 @@ struct RuleProbe {
     bool headerFound = false;
     std::string headerValue;
     std::string searched;  // whole-text targets: the text it searched (its header block, or all)
+    int decidedBy = 0;     // the condition that decided: 0 the rule's own, k its k-th further one
+    bool placed = false;   // offset and length tell where the rule's own text was found
 };
 
 // The rules of a run with the plug-in's own decision (MessageJudge), and the places of the
