@@ -46,6 +46,7 @@ Verdict MessageJudge::judge(const char* text, bool unread, std::vector<RuleTrace
         RuleTrace& trace = (*why)[i];
         trace.matched = matched;
         trace.decidedBy = decidedBy;
+        trace.held = conditionResults(prepared_, i, searched);
         size_t length = 0;
         const char* compared = searched.comparedText(i, &length);
         trace.compared = compared != nullptr;

@@ -32,6 +32,7 @@ struct RuleTrace {
     bool compared = false;  // false: a named field the message lacks, or an unknown target
     std::string text;       // what its own condition compared: the field's value, the header block or the message
     int decidedBy = 0;      // the condition that decided: 0 its own, k its k-th further condition
+    std::vector<bool> held;  // whether each condition holds, its own first, every one tested
 };
 
 // A rule list ready to decide messages: its regular expressions compiled, its patterns taken

@@ -442,6 +442,19 @@ bool ruleMatches(const PreparedRules& rules, size_t index, SearchedMessage& mess
     return holds;
 }
 
+std::vector<bool> conditionResults(const PreparedRules& rules, size_t index, SearchedMessage& message) {
+    const PreparedRule& rule = rules.rules[index];
+    std::vector<bool> held;
+    if (rule.searchTarget < WholeMessage || rule.searchTarget > NamedHeader)
+        return held;
+    size_t length = 0;
+    const char* text = message.comparedText(index, &length);
+    held.push_back(ruleMatchesText(rule, text, length) != rule.negate);
+    for (const PreparedCondition& condition : rule.further)
+        held.push_back(conditionHolds(condition, message));
+    return held;
+}
+
 int findMatchingRule(const PreparedRules& rules, const char* messageText, MessageDecoder* decoder) {
     if (!messageText)
         return -1;

@@ -148,6 +148,9 @@ bool ruleMatchesText(const PreparedRule& rule, const char* text, size_t length);
 // any of them). decidedBy, when given, gets the condition that decided: 0 for the rule's own,
 // k for its k-th further condition. A rule whose own target is unknown never matches.
 bool ruleMatches(const PreparedRules& rules, size_t index, SearchedMessage& message, int* decidedBy = nullptr);
+// Whether each condition of the rule at index holds, its own first, every one of them tested:
+// what an explanation shows. Empty for a rule whose own target is unknown.
+std::vector<bool> conditionResults(const PreparedRules& rules, size_t index, SearchedMessage& message);
 
 // Index of the first rule that matches the NUL-terminated message text, or -1. With a
 // decoder (the option decodeMime), every rule matches the text as its reader sees it:

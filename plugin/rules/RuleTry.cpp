@@ -47,6 +47,10 @@ std::string traceLines(const DistributeRule& rule, const RuleTrace& trace, int n
         out += "  一致しません";
     if (trace.compared)
         out += "\r\n  比べた文字列:「" + displayBytes(trace.text, kShownCompared) + "」";
+    if (trace.held.size() > 1)
+        for (size_t k = 0; k < trace.held.size(); ++k)
+            out += numbered("\r\n  条件 %d: ", static_cast<int>(k + 1)) + (trace.held[k] ? "満たします" : "満たしません") +
+                   (static_cast<int>(k) == trace.decidedBy ? "(決め手)" : "");
     return out + "\r\n";
 }
 

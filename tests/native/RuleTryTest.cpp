@@ -228,6 +228,28 @@ TEST(RuleTry, WhyShowsEachRuleUpToTheDecidingOne) {
     EXPECT_NE(std::string::npos, run.why(run.rows()[0], nullptr).find("メールを読めません"));
 }
 
+TEST(RuleTry, ARuleOfSeveralConditionsIsTriedAndExplainedConditionByCondition) {
+    Folder folder = fourMessages();
+    DistributeRule tried = header("From:", "pal");  // pal's reports, not the weekly one
+    RuleCondition report, weekly;
+    report.searchTarget = weekly.searchTarget = NamedHeader;
+    copyString(report.headerName, "Subject:");
+    copyString(weekly.headerName, "Subject:");
+    copyString(report.searchText, "report");
+    copyString(weekly.searchText, "weekly");
+    weekly.negate = 1;
+    tried.conditions = {report, weekly};
+    RuleTry run({tried}, 0, VerdictOptions());
+    tryAll(run, folder);
+    ASSERT_EQ(std::vector<std::string>({"M2|pal@home.example|report B|"}), rowTexts(run));
+    const char* whyWeekly[] = {"条件 1: 満たします", "条件 2: 満たします", "条件 3: 満たしません(決め手)"};
+    TriedMessage weeklyReport;
+    weeklyReport.entry = "Main\\Inbox.box\\M3";
+    std::string why = run.why(weeklyReport, folder.texts[weeklyReport.entry].c_str());
+    for (const char* text : whyWeekly)
+        EXPECT_NE(std::string::npos, why.find(text)) << text << "\n" << why;
+}
+
 TEST(RuleTry, ListsAFoldersEntriesWithTheirUnreadMarks) {
     std::string unread = sample::base64(std::string(3, '\0') + "\x40" + std::string(8, '\0'));
     std::string read = sample::base64(std::string(12, '\0'));
