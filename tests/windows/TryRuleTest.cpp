@@ -56,6 +56,7 @@ protected:
     struct Typed {
         const char* header;
         const char* search;
+        std::function<void(const EditorDriver&)> more;  // further conditions, before the try
     };
 
     // Opens the sheet, sets the options page's boxes, types a new rule in the editor and tries
@@ -76,6 +77,8 @@ protected:
                 editor.header(typed.header);
                 editor.search(typed.search);
                 editor.folder("Lists");
+                if (typed.more)
+                    typed.more(editor);
                 if (progress) {
                     robot.clear();
                     robot.push(drive(progress));
@@ -151,6 +154,37 @@ TEST_F(TryRule, NewRuleOnFourMessagesListsThreeOneTakenByRuleOneAndMovesAndKeeps
     EXPECT_TRUE(host.moves.empty());
     EXPECT_EQ(before, snapshot());
     EXPECT_EQ(1u, sheetRows.size());
+    EXPECT_EQ(Rows{"From:|boss"}, fileRules());
+}
+
+TEST_F(TryRule, ARuleOfSeveralConditionsIsTriedAsTypedAndExplainedByCondition) {
+    mailbox().addMessage(kInbox, mail("pal@home.example", "report B"));
+    std::string weekly = keyOf(mailbox().addMessage(kInbox, mail("pal@home.example", "weekly report")));
+    std::string hello = keyOf(mailbox().addMessage(kInbox, mail("pal@home.example", "hello")));
+    openFolder(kInbox);
+    auto notReport = [this](const EditorDriver& editor) {
+        robot.push(drive([](HWND dialog) {
+            EditorDriver condition{dialog};
+            condition.target(IDC_TARGET_NAMED);
+            condition.header("Subject:");
+            condition.search("report B");
+            condition.check(IDC_NEGATE, true);
+            condition.ok();
+        }));
+        editor.click(IDC_CONDITION_ADD);
+    };
+    Rows rows;
+    std::string why;
+    tryNewRule({"From:", "pal", notReport}, [&](const TryDriver& dialog) {
+        rows = dialog.rows();
+        dialog.doubleClick(0);
+        why = dialog.text(IDC_TRY_WHY);
+        dialog.close();
+    });
+    EXPECT_EQ((Rows{weekly + "|pal@home.example|weekly report|", hello + "|pal@home.example|hello|"}), rows);
+    for (const char* text : {"条件 1: 満たします", "条件 2: 満たします(決め手)"})
+        EXPECT_NE(std::string::npos, why.find(text)) << text << "\n" << why;
+    EXPECT_TRUE(host.moves.empty());
     EXPECT_EQ(Rows{"From:|boss"}, fileRules());
 }
 
