@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "plugin/common/StrUtil.h"
 #include "plugin/learning/Holdout.h"
 #include "plugin/rules/MessageVerdict.h"
 
@@ -186,6 +187,23 @@ std::string conditionText(const DistributeRule& rule) {
                         : rule.searchTarget == HeaderBlock ? std::string("ヘッダ部の")
                                                            : std::string("メール全体の");
     return where + "「" + rule.searchText + "」" + (rule.matchCase ? "(大小区別)" : "");
+}
+
+std::string proposalText(const DistributeRule& rule) {
+    return conditionText(rule) + (rule.negate ? "を含まない" : "") + furtherConditionsText(rule);
+}
+
+std::string furtherConditionsText(const DistributeRule& rule) {
+    std::string out;
+    for (const RuleCondition& condition : rule.conditions) {
+        DistributeRule further;
+        further.searchTarget = condition.searchTarget;
+        copyString(further.searchText, condition.searchText);
+        copyString(further.headerName, condition.headerName);
+        further.matchCase = condition.matchCase;
+        out += (rule.anyOf ? "、または" : "、かつ") + conditionText(further) + (condition.negate ? "を含まない" : "");
+    }
+    return out;
 }
 
 std::string folderLabel(int folder, const std::vector<std::string>& labels) {

@@ -99,6 +99,14 @@ FiledMailLearning learnFromFiledMail(const FiledMailSettings& settings, FiledMai
 // when it keeps case.
 std::string conditionText(const DistributeRule& rule);
 
+// A proposed rule's conditions in words: the own condition as conditionText names it, then
+// furtherConditionsText.
+std::string proposalText(const DistributeRule& rule);
+
+// Each further condition of the rule after "、かつ" (or "、または"), "を含まない" after those that
+// must not hold; empty for a rule of one condition.
+std::string furtherConditionsText(const DistributeRule& rule);
+
 // Why a filed message stays unseparated, in words. existingRule names an existing rule by its
 // number (a format with one %d); labels name the folders of input.folders.
 std::string unseparatedText(const LearnInput& input, const FolderLearning& folder, const Unseparated& why,

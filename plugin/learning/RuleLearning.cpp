@@ -22,6 +22,11 @@ constexpr size_t kWholeSlot = kLearnedHeaderCount + 1;  // the whole message, wh
 constexpr size_t kCandidatesPerRound = 32;
 // Body lines: a whole-message rule runs over every message's text, so few are tried.
 constexpr size_t kMostBodyCandidatesPerFolder = 40;
+// A folder no single condition separates: how many of its refused rules are tried with a further
+// negated condition, how many texts for that condition each, and how many such rules it gets.
+constexpr size_t kMostExcludedTried = 8;
+constexpr size_t kMostExclusionTexts = 256;
+constexpr size_t kMostExclusionRules = 8;
 
 // Where one field's value lies in its slot's store: the values of a slot sit one after the
 // other, each followed by a NUL, so that a search over every message runs through memory in order.
@@ -77,6 +82,18 @@ struct SlotText {
 
 // One folder's learning: its messages left to take, the candidates evaluated (valid ones in the
 // pool, the others kept to explain what stays untaken) and the texts tried.
+// A refused rule made exact by a further condition that must not hold: its text, found in every
+// message of another folder the rule takes, is found in few or none of the folder's own.
+struct Exclusion {
+    size_t first = 0;  // index in FolderWork::rejected
+    size_t slot = 0;
+    std::string text;
+    bool matchCase = false;
+    size_t gain = 0;      // untaken messages of the folder the pair takes
+    size_t excluded = 0;  // of the folder's messages the first takes, those the further condition leaves out
+    std::vector<uint32_t> positives;
+};
+
 struct FolderWork {
     int folder = 0;
     std::vector<uint32_t> mine;  // its messages no existing rule decides
@@ -112,6 +129,14 @@ private:
     Verdict evaluate(int folder, size_t slot, const std::string& text, bool matchCase, std::vector<Candidate>& pool,
                      std::vector<Candidate>& rejected);
     void explain(const FolderWork& work, FolderLearning& result);
+    bool takes(size_t slot, uint32_t message, const PlainPattern& pattern) const;
+    bool intrudersOf(const Candidate& candidate, int folder, std::vector<uint32_t>& others,
+                     std::vector<uint32_t>& inbox);
+    std::vector<SlotText> exclusionTexts(const std::vector<uint32_t>& others, const std::vector<uint32_t>& inbox) const;
+    void tryExclusions(const FolderWork& work, size_t first, Exclusion& best);
+    bool judgeExclusion(const FolderWork& work, const Candidate& first, const SlotText& text,
+                        const std::vector<uint32_t>& others, const std::vector<uint32_t>& inbox, Exclusion& out) const;
+    void separateByExclusion(FolderWork& work, Learning& learning);
     DistributeRule ruleOf(size_t slot, const std::string& text, bool matchCase, int folder) const;
     bool proceed(LearnStage stage, size_t done, size_t total) { return poller_.poll(stage, done, total); }
     bool step(LearnStage stage, size_t done, size_t total) { return poller_.step(stage, done, total); }
@@ -150,6 +175,16 @@ int preferenceOf(size_t slot, const std::string& text) {
     if (text.find('@') != std::string::npos)
         return 0;
     return text[0] == '"' || text.back() == '<' ? 3 : 2;
+}
+
+RuleCondition exclusionCondition(const Exclusion& exclusion) {
+    RuleCondition condition;
+    condition.searchTarget = NamedHeader;
+    copyString(condition.searchText, exclusion.text.c_str());
+    copyString(condition.headerName, kLearnedHeaders[exclusion.slot]);
+    condition.matchCase = exclusion.matchCase ? 1 : 0;
+    condition.negate = 1;
+    return condition;
 }
 
 // Whether read inbox mail a candidate takes counts against it: see kReadInboxSharePercent.
@@ -429,6 +464,8 @@ void Learner::learnFolder(int folder, Learning& learning) {
     for (int phase = 0; phase < 3 && work.left > 0 && !cancelled(); ++phase)
         while (work.left > 0 && !cancelled() && coverRound(work, phase, learning)) {
         }
+    if (work.left > 0 && !cancelled())
+        separateByExclusion(work, learning);
     result.capped = work.left > 0 && work.tried.size() >= kMostCandidatesPerFolder;
     explain(work, result);
     for (uint32_t m : work.mine)
@@ -471,6 +508,153 @@ void Learner::explain(const FolderWork& work, FolderLearning& result) {
             unseparated.tooFew = !headerTexts_[m].empty();
         }
         result.unseparated.push_back(unseparated);
+    }
+}
+
+// Whether the undecided message holds the pattern where a rule on the slot searches.
+bool Learner::takes(size_t slot, uint32_t message, const PlainPattern& pattern) const {
+    if (slot == kWholeSlot)
+        return plainMatch(searchedText(message).c_str(), searchedText(message).size(), pattern);
+    const SlotStore& store = slots_[slot];
+    int32_t span = store.spanOf[message];
+    if (span < 0)
+        return false;
+    const Span& at = store.spans[static_cast<size_t>(span)];
+    return plainMatch(store.bytes.data() + at.offset, at.length, pattern);
+}
+
+// The messages a refused rule takes besides its folder's: filed elsewhere, and read in the inbox.
+bool Learner::intrudersOf(const Candidate& candidate, int folder, std::vector<uint32_t>& others,
+                          std::vector<uint32_t>& inbox) {
+    PlainPattern pattern = preparePattern(candidate.text.c_str(), candidate.text.size(), candidate.matchCase);
+    for (size_t i = 0; i < undecided_.size(); ++i) {
+        if (!step(LearnStage::Learning, static_cast<size_t>(folder), input_.folders.size()))
+            return false;
+        uint32_t m = undecided_[i];
+        int owner = input_.messages[m].folder;
+        if (owner != folder && takes(candidate.slot, m, pattern))
+            (owner < 0 ? inbox : others).push_back(m);
+    }
+    return true;
+}
+
+// The named-header texts every intruder filed elsewhere gives (with none, those the inbox
+// intruders give), most often given first.
+std::vector<SlotText> Learner::exclusionTexts(const std::vector<uint32_t>& others,
+                                              const std::vector<uint32_t>& inbox) const {
+    const std::vector<uint32_t>& from = others.empty() ? inbox : others;
+    std::map<std::string, std::pair<SlotText, size_t>> counts;
+    for (uint32_t m : from) {
+        std::set<std::string> seen;
+        for (const SlotText& text : headerTexts_[m])
+            if (seen.insert(text.key).second) {
+                auto& entry = counts.emplace(text.key, std::make_pair(text, size_t(0))).first->second;
+                ++entry.second;
+            }
+    }
+    std::vector<std::pair<SlotText, size_t>> ranked;
+    for (auto& entry : counts)
+        if (!others.empty() ? entry.second.second == others.size() : true)
+            ranked.push_back(std::move(entry.second));
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const std::pair<SlotText, size_t>& a, const std::pair<SlotText, size_t>& b) {
+                         return a.second > b.second;
+                     });
+    std::vector<SlotText> out;
+    for (size_t i = 0; i < ranked.size() && i < kMostExclusionTexts; ++i)
+        out.push_back(std::move(ranked[i].first));
+    return out;
+}
+
+// Whether the first rule with the text as a condition that must not hold takes no mail of
+// another folder, read inbox mail only within its share, and enough of the folder's own.
+bool Learner::judgeExclusion(const FolderWork& work, const Candidate& first, const SlotText& text,
+                             const std::vector<uint32_t>& others, const std::vector<uint32_t>& inbox,
+                             Exclusion& out) const {
+    bool matchCase = caseMatters(text.text);
+    PlainPattern pattern = preparePattern(text.text.c_str(), text.text.size(), matchCase);
+    for (uint32_t m : others)
+        if (!takes(text.slot, m, pattern))
+            return false;
+    int inboxLeft = 0;
+    for (uint32_t m : inbox)
+        inboxLeft += !takes(text.slot, m, pattern);
+    out = Exclusion();
+    for (uint32_t m : first.positives) {
+        if (takes(text.slot, m, pattern)) {
+            ++out.excluded;
+            continue;
+        }
+        out.positives.push_back(m);
+        out.gain += static_cast<size_t>(uncovered_[m]);
+    }
+    if (readInboxCounts(inboxLeft, out.positives.size(), input_.options.readInboxSharePercent) ||
+        out.gain < static_cast<size_t>(std::max(1, input_.options.leastEvidence)) || work.left == 0)
+        return false;
+    out.slot = text.slot;
+    out.text = text.text;
+    out.matchCase = matchCase;
+    return true;
+}
+
+// The simplest further condition for one refused rule, kept in best when it takes more than best
+// does: the fewest of the folder's own messages left out, then the shortest text.
+void Learner::tryExclusions(const FolderWork& work, size_t first, Exclusion& best) {
+    const Candidate& candidate = work.rejected[first];
+    std::vector<uint32_t> others, inbox;
+    if (!intrudersOf(candidate, work.folder, others, inbox) || (others.empty() && inbox.empty()))
+        return;
+    bool found = false;
+    Exclusion simplest;
+    for (const SlotText& text : exclusionTexts(others, inbox)) {
+        Exclusion tried;
+        if (!judgeExclusion(work, candidate, text, others, inbox, tried))
+            continue;
+        if (!found || tried.excluded < simplest.excluded ||
+            (tried.excluded == simplest.excluded && tried.text.size() < simplest.text.size())) {
+            simplest = std::move(tried);
+            found = true;
+        }
+    }
+    simplest.first = first;
+    if (found && (best.positives.empty() || simplest.gain > best.gain) &&
+        ruleFitsRecord(ruleOf(candidate.slot, candidate.text, candidate.matchCase, work.folder)) &&
+        conditionFitsRecord(exclusionCondition(simplest)))
+        best = std::move(simplest);
+}
+
+// Rules of two conditions for what no single one takes alone: a refused rule that takes most of
+// the folder's untaken mail, with the text every intruder gives as a condition that must not hold.
+void Learner::separateByExclusion(FolderWork& work, Learning& learning) {
+    size_t least = static_cast<size_t>(std::max(1, input_.options.leastEvidence));
+    for (size_t made = 0; made < kMostExclusionRules && work.left >= least && !cancelled(); ++made) {
+        std::vector<std::pair<size_t, size_t>> order;  // gain, index in rejected
+        for (size_t r = 0; r < work.rejected.size(); ++r) {
+            size_t gain = gainOf(work.rejected[r]);
+            if (gain >= least)
+                order.emplace_back(gain, r);
+        }
+        std::stable_sort(order.begin(), order.end(), [](const std::pair<size_t, size_t>& a,
+                                                        const std::pair<size_t, size_t>& b) { return a.first > b.first; });
+        Exclusion best;
+        for (size_t i = 0; i < order.size() && i < kMostExcludedTried && !cancelled(); ++i)
+            if (order[i].first > best.gain)
+                tryExclusions(work, order[i].second, best);
+        if (best.positives.empty() || cancelled())
+            return;
+        const Candidate& first = work.rejected[best.first];
+        SuggestedRule suggestion;
+        suggestion.rule = ruleOf(first.slot, first.text, first.matchCase, work.folder);
+        suggestion.rule.conditions.push_back(exclusionCondition(best));
+        suggestion.folder = work.folder;
+        suggestion.covers = static_cast<int>(best.gain);
+        for (uint32_t m : best.positives)
+            uncovered_[m] = 0;
+        work.left -= best.gain;
+        FolderLearning& result = learning.folders[static_cast<size_t>(work.folder)];
+        result.covered += static_cast<int>(best.gain);
+        result.rules.push_back(learning.rules.size());
+        learning.rules.push_back(suggestion);
     }
 }
 

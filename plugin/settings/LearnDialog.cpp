@@ -197,6 +197,11 @@ void insertProposalRow(HWND list, int row, const Proposal& proposal) {
     target.iItem = row;
     target.iImage = I_IMAGENONE;
     ListView_SetItem(list, &target);
+    // A proposal of several conditions names them all, where the rules page counts them.
+    if (!isSingleCondition(proposal.rule)) {
+        std::string conditions = proposal.rule.searchText + furtherConditionsText(proposal.rule);
+        ListView_SetItemText(list, row, 1, const_cast<char*>(conditions.c_str()));
+    }
     char text[128];
     formatBuffer(text, "%d 通 (ほかのフォルダから %d 通)、郵便受けから既読 %d 通・未読 %d 通", proposal.takes,
                  proposal.takesOther, proposal.inboxRead, proposal.inboxUnread);

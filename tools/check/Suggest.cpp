@@ -1,6 +1,7 @@
 #include "tools/check/Suggest.h"
 
 #include <algorithm>
+#include <set>
 
 #include "plugin/common/StrUtil.h"
 #include "plugin/learning/FiledMailLearning.h"
@@ -95,12 +96,23 @@ void namesText(std::string& out, const char* label, const std::vector<std::strin
     out += "\n";
 }
 
+// The "[Rule]" section text of the existing rules and the lines, with the conditions section of both.
+std::string rulesIni(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines) {
+    std::string ini = "[Rule]\r\n", conditions;
+    for (size_t i = 0; i < existing.size(); ++i) {
+        const DistributeRule& rule = existing[i].rule;
+        ini += existing[i].key + "=\"" + existing[i].value + "\"\r\n";
+        for (size_t k = 0; k < rule.conditions.size() && rule.conditionId; ++k)
+            conditions += conditionKey(rule.conditionId, static_cast<unsigned>(k + 1)) + "=\"" +
+                          formatConditionValue(rule.conditions[k]) + "\"\r\n";
+    }
+    for (const std::string& line : lines)
+        (isRuleLine(line) ? ini : conditions) += line + "\r\n";
+    return conditions.empty() ? ini : ini + "[" + kConditionSection + "]\r\n" + conditions;
+}
+
 void checkSuggestions(const std::string& root, SuggestResult& result) {
-    std::string ini = "[Rule]\r\n";
-    for (const LoadedRule& loaded : result.rules.load.rules)
-        ini += loaded.key + "=\"" + loaded.value + "\"\r\n";
-    for (const std::string& line : result.lines)
-        ini += line + "\r\n";
+    std::string ini = rulesIni(result.rules.load.rules, result.lines);
     AccountRules combined;
     combined.account = result.account;
     combined.iniPath = result.rules.iniPath;
@@ -117,20 +129,39 @@ void checkSuggestions(const std::string& root, SuggestResult& result) {
 
 }  // namespace
 
-std::vector<std::string> suggestionLines(const Learning& learning, int firstNumber) {
-    std::vector<std::string> lines;
-    for (size_t i = 0; i < learning.rules.size(); ++i)
-        lines.push_back(formatText("rule%d=\"", firstNumber + static_cast<int>(i)) +
-                        formatRuleValue(learning.rules[i].rule) + "\"");
+bool isRuleLine(const std::string& line) {
+    return compareNoCase(line.c_str(), "rule", 4) == 0;
+}
+
+std::vector<std::string> suggestionLines(const Learning& learning, int firstNumber, const std::set<uint32_t>& takenIds) {
+    std::vector<std::string> lines, conditions;
+    uint32_t id = 0;
+    for (size_t i = 0; i < learning.rules.size(); ++i) {
+        DistributeRule rule = learning.rules[i].rule;
+        if (!isSingleCondition(rule)) {
+            do
+                ++id;
+            while (takenIds.count(id) && id < kMaxConditionId);
+            rule.conditionId = id;
+            for (size_t k = 0; k < rule.conditions.size(); ++k)
+                conditions.push_back(conditionKey(rule.conditionId, static_cast<unsigned>(k + 1)) + "=\"" +
+                                     formatConditionValue(rule.conditions[k]) + "\"");
+        }
+        lines.push_back(formatText("rule%d=\"", firstNumber + static_cast<int>(i)) + storedRuleValue(rule) + "\"");
+    }
+    lines.insert(lines.end(), conditions.begin(), conditions.end());
     return lines;
 }
 
 bool readBackLines(const std::vector<std::string>& lines, RuleList& rules) {
-    std::string ini = "[Rule]\r\n";
-    for (size_t i = 0; i < lines.size(); ++i)
-        ini += formatText("rule%d=", static_cast<int>(i + 1)) + lines[i].substr(lines[i].find('=') + 1) + "\r\n";
-    RulesLoad load = loadRuleSet(ProfileFile(ini));
-    if (load.rules.size() != lines.size())
+    std::vector<std::string> renumbered;
+    size_t count = 0;
+    for (const std::string& line : lines)
+        renumbered.push_back(isRuleLine(line)
+                                 ? formatText("rule%d=", static_cast<int>(++count)) + line.substr(line.find('=') + 1)
+                                 : line);
+    RulesLoad load = loadRuleSet(ProfileFile(rulesIni({}, renumbered)));
+    if (load.rules.size() != count)
         return false;
     for (const LoadedRule& loaded : load.rules)
         rules.push_back(loaded.rule);
@@ -140,13 +171,11 @@ bool readBackLines(const std::vector<std::string>& lines, RuleList& rules) {
 std::vector<int> winnersOf(const std::vector<LoadedRule>& existing, const std::vector<std::string>& lines,
                            const std::vector<LearnMessage>& messages, std::vector<std::string>* destinations,
                            bool decodeMime) {
-    std::string ini = "[Rule]\r\n";
-    for (size_t i = 0; i < existing.size(); ++i)
-        ini += formatText("rule%d=\"", static_cast<int>(i + 1)) + existing[i].value + "\"\r\n";
-    for (const std::string& line : lines)
-        ini += line + "\r\n";
-    RulesLoad load = loadRuleSet(ProfileFile(ini));
-    if (load.rules.size() != existing.size() + lines.size())
+    std::vector<LoadedRule> numbered = existing;
+    for (size_t i = 0; i < numbered.size(); ++i)
+        numbered[i].key = formatText("rule%d", static_cast<int>(i + 1));
+    RulesLoad load = loadRuleSet(ProfileFile(rulesIni(numbered, lines)));
+    if (load.rules.size() != existing.size() + static_cast<size_t>(std::count_if(lines.begin(), lines.end(), isRuleLine)))
         return std::vector<int>();
     RuleSet set(load.rules, decodeMime);
     if (destinations)
@@ -196,9 +225,19 @@ void readExistingRules(const std::string& root, SuggestResult& result) {
                                    formatText("規則の読み込みが rule%d で止まります。先に lint で直してから貼り付けてください",
                                               load.stopNumber));
     result.needsSection = true;
-    for (const ProfileLine& line : result.rules.file->lines())
+    for (const LoadedRule& loaded : load.rules)
+        result.takenConditionIds.insert(loaded.rule.conditionId);
+    for (const ProfileLine& line : result.rules.file->lines()) {
+        bool conditions = compareNoCase(line.section.c_str(), kConditionSection) == 0;
         if (line.kind == ProfileLine::Section && compareNoCase(line.section.c_str(), "Rule") == 0)
             result.needsSection = false;
+        if (line.kind == ProfileLine::Section && conditions)
+            result.needsConditionSection = false;
+        uint32_t id = 0;
+        unsigned number = 0;
+        if (line.kind == ProfileLine::Key && conditions && parseConditionKey(line.key.c_str(), &id, &number))
+            result.takenConditionIds.insert(id);
+    }
 }
 
 // The user folders' mail, then the inbox mail that must stay (none with ignoreInbox).
@@ -258,7 +297,7 @@ void measureHeldOut(SuggestResult& result) {
     HoldoutSplit split = splitNewest(result.input);
     Learning learnt = learnRules(split.learnt);
     RuleList learntRules;
-    if (!readBackLines(suggestionLines(learnt, result.firstNumber), learntRules)) {
+    if (!readBackLines(suggestionLines(learnt, result.firstNumber, result.takenConditionIds), learntRules)) {
         result.findings.addProblem("suggestion-unreadable", result.rules.iniPath, "提案した規則を読み直せませんでした");
         return;
     }
@@ -279,7 +318,7 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
     result.learning = learnRules(result.input);
     bool cancelled = false;
     result.takes = countRuleTakes(result.input, result.learning, nullptr, cancelled);
-    result.lines = suggestionLines(result.learning, result.firstNumber);
+    result.lines = suggestionLines(result.learning, result.firstNumber, result.takenConditionIds);
     proveSuggestions(root, result);
     if (holdout)
         measureHeldOut(result);
@@ -338,12 +377,24 @@ std::string holdoutText(const SuggestResult& result) {
 std::string suggestionLinesText(const SuggestResult& result) {
     if (result.lines.empty())
         return "提案できる規則はありません\n";
+    size_t rules = result.learning.rules.size();
     std::string out = formatText("提案する規則 %d 件 (メールソフトを閉じてから、corvane.ini の [Rule] の末尾に貼り付けます):\n",
-                                 static_cast<int>(result.lines.size()));
+                                 static_cast<int>(rules));
     if (result.needsSection)
         out += "[Rule]\n";
-    for (const std::string& line : result.lines)
-        out += line + "\n";
+    for (size_t i = 0; i < rules && i < result.lines.size(); ++i)
+        out += result.lines[i] + "\n";
+    if (result.lines.size() > rules) {
+        out += "続けて、条件を重ねた規則の条件を [Conditions] の末尾に貼り付けます:\n";
+        if (result.needsConditionSection)
+            out += std::string("[") + kConditionSection + "]\n";
+        for (size_t i = rules; i < result.lines.size(); ++i)
+            out += result.lines[i] + "\n";
+        for (size_t i = 0; i < rules; ++i)
+            if (!isSingleCondition(result.learning.rules[i].rule))
+                out += formatText("  規則%d: ", result.firstNumber + static_cast<int>(i)) +
+                       displayBytes(proposalText(result.learning.rules[i].rule)) + "\n";
+    }
     if (result.ignoreInbox)
         return out;
     out += "郵便受けのメールのうち、今振り分けると各規則が移すもの:\n";
@@ -412,6 +463,21 @@ void foldersJson(JsonWriter& json, const SuggestResult& result) {
     json.endArray();
 }
 
+// The further conditions, each with whether it must not hold.
+void conditionsJson(JsonWriter& json, const DistributeRule& rule) {
+    json.key("conditions").beginArray();
+    for (const RuleCondition& condition : rule.conditions) {
+        json.beginObject();
+        json.key("target").value(condition.searchTarget);
+        json.key("header").value(condition.headerName);
+        json.key("text").value(condition.searchText);
+        json.key("matchCase").value(condition.matchCase != 0);
+        json.key("negate").value(condition.negate != 0);
+        json.endObject();
+    }
+    json.endArray();
+}
+
 void rulesJson(JsonWriter& json, const SuggestResult& result) {
     json.key("rules").beginArray();
     for (size_t i = 0; i < result.learning.rules.size(); ++i) {
@@ -423,6 +489,7 @@ void rulesJson(JsonWriter& json, const SuggestResult& result) {
         json.key("header").value(suggestion.rule.headerName);
         json.key("text").value(suggestion.rule.searchText);
         json.key("matchCase").value(suggestion.rule.matchCase != 0);
+        conditionsJson(json, suggestion.rule);
         json.key("destination").value(suggestion.rule.destFolder);
         json.key("covers").value(suggestion.covers);
         bool counted = i < result.takes.size();

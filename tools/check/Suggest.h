@@ -4,6 +4,7 @@
 // Platform-free apart from the disk access.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,8 @@ struct SuggestResult {
     int firstNumber = 1;                // the number of the first suggested rule
     std::vector<std::string> lines;    // "ruleN=\"value\"" per suggestion
     bool needsSection = false;         // the rules file has no [Rule] section yet
+    bool needsConditionSection = true;  // nor a [Conditions] section
+    std::set<uint32_t> takenConditionIds;  // the ids of further conditions the rules file names
     std::vector<int> proven;           // per folder: messages the whole rule list files there
     int provenWrong = 0;               // messages a suggestion would send to a folder not theirs
     bool holdout = false;
@@ -46,8 +49,14 @@ SuggestResult suggestRules(const std::string& root, const std::string& account, 
 std::string renderSuggestText(const SuggestResult& result);
 std::string renderSuggestJson(const SuggestResult& result);
 
-// The suggestions as rules file lines, numbered from firstNumber.
-std::vector<std::string> suggestionLines(const Learning& learning, int firstNumber);
+// The suggestions as rules file lines: one "ruleN" line per rule, numbered from firstNumber, then
+// the "cID.K" lines of the further conditions, in the conditions section, with ids none of
+// takenIds.
+std::vector<std::string> suggestionLines(const Learning& learning, int firstNumber,
+                                         const std::set<uint32_t>& takenIds = std::set<uint32_t>());
+
+// Whether the line is a rule's, not one of a further condition.
+bool isRuleLine(const std::string& line);
 
 // Where the existing rules followed by the suggestion lines, read back as the plug-in reads
 // "corvane.ini", send each message: the index of its folder in folders, -1 when no rule takes
