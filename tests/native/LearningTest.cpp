@@ -24,7 +24,10 @@ typedef std::vector<std::string> Lines;
 
 std::string ruleText(const DistributeRule& rule) {
     std::string target = rule.searchTarget == NamedHeader ? rule.headerName : "(other)";
-    return target + " " + rule.searchText + (rule.matchCase ? " [case]" : "") + " -> " + rule.destFolder;
+    std::string further;
+    for (const RuleCondition& c : rule.conditions)
+        further += std::string(c.negate ? " and not " : " and ") + c.headerName + " " + c.searchText;
+    return target + " " + rule.searchText + (rule.matchCase ? " [case]" : "") + further + " -> " + rule.destFolder;
 }
 
 Lines rulesOf(const Learning& learning) {
@@ -243,6 +246,70 @@ TEST(LearningEvidence, UncoveredMailSaysWhy) {
     ASSERT_EQ(3u, learning.folders[0].unseparated.size());
     EXPECT_TRUE(learning.folders[0].unseparated[0].tooFew);
     EXPECT_FALSE(learning.folders[0].unseparated[2].tooFew) << "a message with nothing to learn from";
+}
+
+namespace {
+
+// A sender's mail in folder 0 (its subjects all different) and `count` of its adverts filed in
+// `adverts` (-1: left read in the inbox), the first `stray` of them with the sender's mail. Tagged
+// adverts share "[AD]"; untagged ones share nothing but the sender.
+std::vector<std::pair<int, Lines>> senderAndAdverts(int adverts, int count, int stray, bool tagged) {
+    const char* words[] = {"Invoice for March", "Your parcel left", "About the meeting", "Thanks again friend",
+                           "Photos from Kyoto", "Question on terms", "Lunch next week", "Spare keys found"};
+    std::vector<std::pair<int, Lines>> out;
+    for (const char* subject : words)
+        out.push_back({0, {"From: shop@x.jp", "To: me@home.jp", std::string("Subject: ") + subject}});
+    for (int i = 0; i < count; ++i) {
+        std::string subject = tagged ? "[AD] sale " + std::to_string(i) : std::string("Offer ") + words[i];
+        out.push_back({i < stray ? 0 : adverts, {"From: shop@x.jp", "To: me@home.jp", "Subject: " + subject}});
+    }
+    return out;
+}
+
+}  // namespace
+
+// A folder one condition cannot separate gets its best rule with one further condition that must
+// not hold, found in all the mail the rule would wrongly take and in little or none of its own.
+TEST(LearningExclusion, ASecondConditionSeparatesWhatOneCannot) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, Lines>> messages;
+        Lines expectedRules;
+        int inboxTaken;  // read inbox mail the rules take
+    } cases[] = {
+        {"adverts filed elsewhere", senderAndAdverts(1, 5, 0, true),
+         {"From: shop@x.jp and not Subject: [AD] -> Main\\User001.box", "Subject: [AD] -> Main\\User002.box"}, 0},
+        {"adverts left read in the inbox, within its share: one condition", senderAndAdverts(-1, 8, 0, true),
+         {"From: shop@x.jp -> Main\\User001.box"}, 8},
+        {"adverts left read in the inbox, more than its share", senderAndAdverts(-1, 9, 0, true),
+         {"From: shop@x.jp and not Subject: [AD] -> Main\\User001.box"}, 0},
+        {"one advert filed with the sender's mail stays out of both", senderAndAdverts(1, 6, 1, true),
+         {"From: shop@x.jp and not Subject: [AD] -> Main\\User001.box"}, 0},
+        {"adverts with nothing in common but the sender: no rule", senderAndAdverts(1, 5, 0, false), {}, 0},
+    };
+    for (const Case& c : cases) {
+        LearnInput input;
+        input.folders = {"Main\\User001.box", "Main\\User002.box"};
+        for (const auto& m : c.messages)
+            input.messages.push_back({mail(m.second), m.first});
+        Learning learning = learnRules(input);
+        EXPECT_EQ(c.expectedRules, rulesOf(learning)) << c.name;
+        // Read back as the plug-in reads the rules file, no rule takes mail of another folder.
+        std::vector<int> to = destinationsOf({}, suggestionLines(learning, 1), input.folders, input.messages);
+        ASSERT_EQ(input.messages.size(), to.size()) << c.name;
+        int inboxTaken = 0;
+        for (size_t m = 0; m < to.size(); ++m) {
+            int folder = input.messages[m].folder;
+            inboxTaken += folder < 0 && to[m] != -1;
+            EXPECT_TRUE(folder < 0 || to[m] == -1 || to[m] == folder) << c.name << ": message " << m;
+        }
+        EXPECT_EQ(c.inboxTaken, inboxTaken) << c.name;
+        if (c.expectedRules.empty()) {
+            ASSERT_FALSE(learning.folders[0].unseparated.empty()) << c.name;
+            EXPECT_EQ(UnseparatedReason::Clash, unseparatedReason(learning.folders[0], learning.folders[0].unseparated[0]))
+                << c.name;
+        }
+    }
 }
 
 namespace {
