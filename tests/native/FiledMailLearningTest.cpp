@@ -292,6 +292,67 @@ TEST(FiledMailLearning, TheMailWaitingInTheInboxGetsItsRules) {
 
 namespace {
 
+std::string advert(int n) {
+    return "From: shop@store.example\r\nTo: me@home.example\r\nSubject: [AD] sale " + std::to_string(n) +
+           "\r\n\r\nhi\r\n";
+}
+
+}  // namespace
+
+// A sender's mail in 仕事 and its adverts in 趣味, one of each waiting unread in the inbox: the sender's
+// rule leaves the adverts out by a second condition; the counts, the proposal's words and the
+// inbox's sorting all judge that rule as a run does.
+TEST(FiledMailLearning, ASenderWhoseAdvertsGoElsewhereGetsARuleOfTwoConditions) {
+    struct Case {
+        const char* name;
+        bool unreadMail, waitingUnread;
+        Lines proposals;
+        Lines sorted;  // where the proposals, run as a run runs them, put the inbox's mail
+    } cases[] = {
+        {"option on, waiting unread", true, true,
+         {"仕事 8/0 inbox 0/1 ヘッダ「From:」の「shop@store.example」、かつヘッダ「Subject:」の「[AD]」を含まない",
+          "趣味 5/0 inbox 0/1 ヘッダ「Subject:」の「[AD]」"},
+         {kWork, kHobby}},
+        {"option off, waiting unread: not read, not taken", false, true,
+         {"仕事 8/0 inbox 0/0 ヘッダ「From:」の「shop@store.example」、かつヘッダ「Subject:」の「[AD]」を含まない",
+          "趣味 5/0 inbox 0/0 ヘッダ「Subject:」の「[AD]」"},
+         {"-", "-"}},
+    };
+    for (const Case& c : cases) {
+        MemoryReader reader(false);
+        for (int n = 0; n < 8; ++n)
+            reader.add(kWork, message("shop@store.example", "", n), false);
+        for (int n = 0; n < 5; ++n)
+            reader.add(kHobby, advert(n), false);
+        reader.add(kInbox, message("shop@store.example", "", 9), c.waitingUnread);
+        reader.add(kInbox, advert(9), c.waitingUnread);
+        FiledMailSettings settings = settingsOf(c.unreadMail);
+        settings.folders.resize(3);
+        FiledMailLearning learning = learnFromFiledMail(settings, reader, nullptr);
+        Lines proposals = inboxCountsOf(learning);
+        for (size_t i = 0; i < proposals.size(); ++i)
+            proposals[i] += " " + proposalText(learning.proposals[i].rule);
+        EXPECT_EQ(c.proposals, proposals) << c.name;
+        EXPECT_TRUE(learning.unseparatedTexts.empty()) << c.name;
+        EXPECT_NE(std::string::npos, learning.holdoutText.find("適合率 100.0%")) << c.name << learning.holdoutText;
+        RuleList rules;
+        for (const Proposal& proposal : learning.proposals)
+            rules.push_back(proposal.rule);
+        MessageJudge judge(rules, VerdictOptions{c.unreadMail, false});
+        Lines sorted;
+        for (const LearnEntry& entry : reader.listFolder(kInbox)) {
+            std::string text;
+            reader.readMessage(entry.name, kMessageReadCap, text);
+            Verdict verdict = judge.judge(text.c_str(), entry.unread);
+            sorted.push_back(verdict.taken && verdict.rule >= 0 ? rules[static_cast<size_t>(verdict.rule)].destFolder
+                                                                : "-");
+        }
+        EXPECT_EQ(c.sorted, sorted) << c.name;
+    }
+}
+
+namespace {
+
 // The generated learning mailbox through a reader; longHeader: with one message whose 64 KB
 // header holds 10,000 short lines filed in its first folder.
 class GeneratedReader : public FiledMailReader {
