@@ -603,6 +603,69 @@ TEST_F(SuggestInput, ExistingRulesRunFirstAndTheNumbersFollowThem) {
     EXPECT_NE(std::string::npos, out.find("(うち既存の規則で 1 通)")) << out;
 }
 
+namespace {
+
+// A rule the user already has, of two conditions under id 1, that takes none of the mail here.
+std::string existingTwoConditionRule() {
+    DistributeRule rule;
+    rule.searchTarget = NamedHeader;
+    copyString(rule.searchText, "nobody@none.jp");
+    copyString(rule.headerName, "From:");
+    copyString(rule.destFolder, "Main\\User002.box");
+    rule.conditions.resize(1);
+    copyString(rule.conditions[0].searchText, "x");
+    rule.conditionId = 1;
+    return "rule1=\"" + storedRuleValue(rule) + "\"";
+}
+
+}  // namespace
+
+// A sender's mail in one folder and its adverts in another: suggest gives the sender's rule with
+// the adverts' tag as a condition that must not hold, its condition lines under an id the rules
+// file does not use yet, and the whole reads back and sorts the mail it was learnt from.
+TEST_F(SuggestInput, ASecondConditionIsPrintedWithItsOwnLinesAndProved) {
+    struct Case {
+        Lines rulesFile;
+        Lines texts;  // in the text output
+        Lines absent;
+    } cases[] = {
+        {{},
+         {"rule1=\"", ": shop@x.jp: From::: 0: 0: Main1\\User001.box\"", "rule2=\"2: [AD]: Subject::: 0: 0: Main1\\User002.box\"",
+          "[Conditions]\nc1.1=\"2: [AD]: Subject::: 0: 0: 1\"",
+          "規則1: ヘッダ「From:」の「shop@x.jp」、かつヘッダ「Subject:」の「[AD]」を含まない"},
+         {}},
+        {{"[Rule]", existingTwoConditionRule(), "[Conditions]", "c1.1=\"0: x: : 0: 0: 0\"", "c2.1=\"0: y: : 0: 0: 0\""},
+         {"rule2=\"", "c3.1=\"2: [AD]: Subject::: 0: 0: 1\"", "規則2: ヘッダ「From:」の"},
+         {"[Conditions]\n", "c1.1=\"2", "c2.1=\"2"}},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        std::string account = "Main" + std::to_string(++number);
+        box.createAccount(account, "I001002OT");
+        std::string sender = box.createUserFolder(account, "001", "sender");
+        std::string adverts = box.createUserFolder(account, "002", "adverts");
+        const char* subjects[] = {"Invoice for March", "Your parcel left", "About the meeting", "Lunch next week"};
+        for (const char* subject : subjects)
+            box.addMessage(sender, message({"From: shop@x.jp", std::string("Subject: ") + subject}));
+        for (int i = 0; i < 3; ++i)
+            box.addMessage(adverts, message({"From: shop@x.jp", "Subject: [AD] sale " + std::to_string(i)}));
+        if (!c.rulesFile.empty())
+            box.writeRules(account, c.rulesFile);
+        SuggestResult result = suggestRules(root(), account, false, false, LearnOptions());
+        EXPECT_EQ((std::vector<int>{4, 3}), result.proven) << number;
+        EXPECT_EQ(0, result.provenWrong) << number;
+        EXPECT_TRUE(result.findings.problems.empty()) << number << renderFindingsText(result.findings);
+        std::string out = renderSuggestText(result);
+        for (const std::string& text : c.texts)
+            EXPECT_NE(std::string::npos, out.find(text)) << number << ": " << text << "\n" << out;
+        for (const std::string& text : c.absent)
+            EXPECT_EQ(std::string::npos, out.find(text)) << number << ": " << text << "\n" << out;
+        std::string json = renderSuggestJson(result);
+        EXPECT_NE(std::string::npos, json.find("\"text\": \"[AD]\",\n          \"matchCase\": false,\n          \"negate\": true"))
+            << json;
+    }
+}
+
 TEST(SuggestCommand, Arguments) {
     const std::pair<Lines, const char*> cases[] = {
         {{"suggest", "--mailbox", "x"}, "--account がありません"},
