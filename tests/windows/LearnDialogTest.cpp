@@ -7,6 +7,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -267,15 +268,11 @@ protected:
     }
 
     // Learns with box 1001 as saved, adds every proposal and keeps them with the sheet's OK;
-    // then Alt+L over the inbox, which the preview of the saved rules predicts.
-    void learnAndSort(bool unreadMail, bool waitingUnread) {
-        writeRules({header("Subject:", "[spam]", kTrash)}, unreadMail, false);
-        std::map<std::string, std::string> expected = {
-            {mailbox().addMessage(kInbox, list(40), waitingUnread), kLists},
-            {mailbox().addMessage(kInbox, boss(41), waitingUnread), kWork},
-            {mailbox().addMessage(kInbox, list(42), waitingUnread), kLists}};
+    // then Alt+L over the inbox, which must move `expected` as the preview of the saved rules
+    // predicts. The proposals' rows and the sheet's rows after adding come back.
+    void learnAddAndSort(bool unreadMail, const std::map<std::string, std::string>& expected, Rows& proposals,
+                         Rows& sheetRows) {
         openFolder(kInbox);
-        Rows proposals;
         robot.push(drive([&](HWND sheetWindow) {
             SheetDriver sheet{sheetWindow};
             EXPECT_EQ(unreadMail, IsDlgButtonChecked(sheet.showOptions(), IDC_UNREAD_MAIL) == BST_CHECKED);
@@ -284,20 +281,10 @@ protected:
                 LearnDriver{dialog}.add();
             }));
             sheet.learnFromFiledMail();
+            sheetRows = sheet.rows();
             sheet.ok();
         }));
         plugin.APCSetup(window_);
-        const char* inbox = waitingUnread ? "既読 0 通・未読 %d 通" : "既読 %d 通・未読 0 通";
-        char lists[64], work[64];
-        snprintf(lists, sizeof lists, inbox, 2);
-        snprintf(work, sizeof work, inbox, 1);
-        ASSERT_EQ(2u, proposals.size());
-        for (const std::string& row : proposals) {
-            bool toLists = row.find("|Lists|") != std::string::npos;
-            EXPECT_NE(std::string::npos, row.find(std::string("8 通 (ほかのフォルダから 0 通)、郵便受けから") +
-                                                   (toLists ? lists : work)))
-                << row;
-        }
 
         host.closeFolderWindow(window_);  // the sheet's rules are saved as the window closes
         resetRun();
@@ -317,6 +304,27 @@ protected:
         EXPECT_EQ(expected, moved);
         EXPECT_EQ(predicted, moved);
     }
+
+    void learnAndSort(bool unreadMail, bool waitingUnread) {
+        writeRules({header("Subject:", "[spam]", kTrash)}, unreadMail, false);
+        std::map<std::string, std::string> expected = {
+            {mailbox().addMessage(kInbox, list(40), waitingUnread), kLists},
+            {mailbox().addMessage(kInbox, boss(41), waitingUnread), kWork},
+            {mailbox().addMessage(kInbox, list(42), waitingUnread), kLists}};
+        Rows proposals, sheetRows;
+        learnAddAndSort(unreadMail, expected, proposals, sheetRows);
+        const char* inbox = waitingUnread ? "既読 0 通・未読 %d 通" : "既読 %d 通・未読 0 通";
+        char lists[64], work[64];
+        snprintf(lists, sizeof lists, inbox, 2);
+        snprintf(work, sizeof work, inbox, 1);
+        ASSERT_EQ(2u, proposals.size());
+        for (const std::string& row : proposals) {
+            bool toLists = row.find("|Lists|") != std::string::npos;
+            EXPECT_NE(std::string::npos, row.find(std::string("8 通 (ほかのフォルダから 0 通)、郵便受けから") +
+                                                   (toLists ? lists : work)))
+                << row;
+        }
+    }
 };
 
 }  // namespace
@@ -327,4 +335,36 @@ TEST_F(LearnWaitingMail, UnreadWithBox1001OnGetsARulePerFolderAndAltLSortsIt) {
 
 TEST_F(LearnWaitingMail, ReadWithBox1001OffGetsTheSameRulesAndAltLSortsIt) {
     learnAndSort(false, false);
+}
+
+namespace {
+
+std::string advert(int n) {
+    return "From: Boss <boss@work.example>\r\nTo: me@home.example\r\nSubject: [AD] sale " + std::to_string(n) +
+           "\r\nDate: Mon, " + std::to_string(1 + n % 28) + " Dec 2026 10:00:00 +0900\r\n\r\nbody\r\n";
+}
+
+}  // namespace
+
+// The sender of 仕事 also sends adverts, which the user files in Family: the sender's rule gets a
+// second condition that leaves the adverts out, the rules page counts it, and Alt+L sorts the
+// waiting sender's mail and advert apart as proposed and as the preview predicts.
+TEST_F(LearnWaitingMail, ASendersAdvertsFiledElsewhereGetASecondConditionThatAltLApplies) {
+    for (int n = 0; n < 6; ++n)
+        mailbox().addMessage(kFamily, advert(20 + n));
+    writeRules({header("Subject:", "[spam]", kTrash)}, true, false);
+    std::map<std::string, std::string> expected = {{mailbox().addMessage(kInbox, boss(41), true), kWork},
+                                                   {mailbox().addMessage(kInbox, advert(42), true), kFamily},
+                                                   {mailbox().addMessage(kInbox, list(43), true), kLists}};
+    Rows proposals, sheetRows;
+    learnAddAndSort(true, expected, proposals, sheetRows);
+    Rows conditions;
+    for (const std::string& row : proposals)
+        conditions.push_back(row.substr(0, row.rfind('|')));
+    EXPECT_EQ((Rows{"From:|boss@work.example、かつヘッダ「Subject:」の「[AD]」を含まない|Work",
+                    "List-Id:|dev.lists.example|Lists", "Subject:|[AD]|Family"}),
+              conditions);
+    EXPECT_NE(sheetRows.end(),
+              std::find(sheetRows.begin(), sheetRows.end(), "From:|boss@work.example ほか 1 件(すべて)|Work"))
+        << ::testing::PrintToString(sheetRows);
 }
