@@ -25,7 +25,7 @@ constexpr size_t kMostBodyCandidatesPerFolder = 40;
 // A folder no single condition separates: how many of its refused rules are tried with a further
 // negated condition, how many texts for that condition each, and how many such rules it gets.
 constexpr size_t kMostExcludedTried = 8;
-constexpr size_t kMostExclusionTexts = 256;
+constexpr size_t kMostExclusionTexts = 64;
 constexpr size_t kMostExclusionRules = 8;
 
 // Where one field's value lies in its slot's store: the values of a slot sit one after the
@@ -135,7 +135,8 @@ private:
     std::vector<SlotText> exclusionTexts(const std::vector<uint32_t>& others, const std::vector<uint32_t>& inbox) const;
     void tryExclusions(const FolderWork& work, size_t first, Exclusion& best);
     bool judgeExclusion(const FolderWork& work, const Candidate& first, const SlotText& text,
-                        const std::vector<uint32_t>& others, const std::vector<uint32_t>& inbox, Exclusion& out) const;
+                        const std::vector<uint32_t>& others, const std::vector<uint32_t>& inbox, size_t mostExcluded,
+                        Exclusion& out);
     void separateByExclusion(FolderWork& work, Learning& learning);
     DistributeRule ruleOf(size_t slot, const std::string& text, bool matchCase, int folder) const;
     bool proceed(LearnStage stage, size_t done, size_t total) { return poller_.poll(stage, done, total); }
@@ -567,29 +568,36 @@ std::vector<SlotText> Learner::exclusionTexts(const std::vector<uint32_t>& other
 }
 
 // Whether the first rule with the text as a condition that must not hold takes no mail of
-// another folder, read inbox mail only within its share, and enough of the folder's own.
+// another folder, read inbox mail only within its share, and enough of the folder's own; false as
+// soon as it leaves out more than mostExcluded of the folder's messages.
 bool Learner::judgeExclusion(const FolderWork& work, const Candidate& first, const SlotText& text,
                              const std::vector<uint32_t>& others, const std::vector<uint32_t>& inbox,
-                             Exclusion& out) const {
+                             size_t mostExcluded, Exclusion& out) {
     bool matchCase = caseMatters(text.text);
     PlainPattern pattern = preparePattern(text.text.c_str(), text.text.size(), matchCase);
+    size_t at = static_cast<size_t>(work.folder), total = input_.folders.size();
     for (uint32_t m : others)
-        if (!takes(text.slot, m, pattern))
+        if (!step(LearnStage::Learning, at, total) || !takes(text.slot, m, pattern))
             return false;
     int inboxLeft = 0;
-    for (uint32_t m : inbox)
+    for (uint32_t m : inbox) {
+        if (!step(LearnStage::Learning, at, total))
+            return false;
         inboxLeft += !takes(text.slot, m, pattern);
+    }
     out = Exclusion();
     for (uint32_t m : first.positives) {
-        if (takes(text.slot, m, pattern)) {
-            ++out.excluded;
-            continue;
+        if (!step(LearnStage::Learning, at, total))
+            return false;
+        if (!takes(text.slot, m, pattern)) {
+            out.positives.push_back(m);
+            out.gain += static_cast<size_t>(uncovered_[m]);
+        } else if (++out.excluded > mostExcluded) {
+            return false;
         }
-        out.positives.push_back(m);
-        out.gain += static_cast<size_t>(uncovered_[m]);
     }
     if (readInboxCounts(inboxLeft, out.positives.size(), input_.options.readInboxSharePercent) ||
-        out.gain < static_cast<size_t>(std::max(1, input_.options.leastEvidence)) || work.left == 0)
+        out.gain < static_cast<size_t>(std::max(1, input_.options.leastEvidence)))
         return false;
     out.slot = text.slot;
     out.text = text.text;
@@ -608,7 +616,8 @@ void Learner::tryExclusions(const FolderWork& work, size_t first, Exclusion& bes
     Exclusion simplest;
     for (const SlotText& text : exclusionTexts(others, inbox)) {
         Exclusion tried;
-        if (!judgeExclusion(work, candidate, text, others, inbox, tried))
+        size_t mostExcluded = found ? simplest.excluded : candidate.positives.size();
+        if (!judgeExclusion(work, candidate, text, others, inbox, mostExcluded, tried))
             continue;
         if (!found || tried.excluded < simplest.excluded ||
             (tried.excluded == simplest.excluded && tried.text.size() < simplest.text.size())) {
@@ -630,6 +639,8 @@ void Learner::separateByExclusion(FolderWork& work, Learning& learning) {
     for (size_t made = 0; made < kMostExclusionRules && work.left >= least && !cancelled(); ++made) {
         std::vector<std::pair<size_t, size_t>> order;  // gain, index in rejected
         for (size_t r = 0; r < work.rejected.size(); ++r) {
+            if (work.rejected[r].slot >= kLearnedHeaderCount)
+                continue;  // a named header's rule: its mail is found in the slot stores, not by reading every message
             size_t gain = gainOf(work.rejected[r]);
             if (gain >= least)
                 order.emplace_back(gain, r);
