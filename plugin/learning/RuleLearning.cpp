@@ -80,8 +80,6 @@ struct SlotText {
     std::string key;  // as in Ranked
 };
 
-// One folder's learning: its messages left to take, the candidates evaluated (valid ones in the
-// pool, the others kept to explain what stays untaken) and the texts tried.
 // A refused rule made exact by a further condition that must not hold: its text, found in every
 // message of another folder the rule takes, is found in few or none of the folder's own.
 struct Exclusion {
@@ -94,6 +92,8 @@ struct Exclusion {
     std::vector<uint32_t> positives;
 };
 
+// One folder's learning: its messages left to take, the candidates evaluated (valid ones in the
+// pool, the others kept to explain what stays untaken) and the texts tried.
 struct FolderWork {
     int folder = 0;
     std::vector<uint32_t> mine;  // its messages no existing rule decides
@@ -512,10 +512,8 @@ void Learner::explain(const FolderWork& work, FolderLearning& result) {
     }
 }
 
-// Whether the undecided message holds the pattern where a rule on the slot searches.
+// Whether the undecided message's field of a named-header slot holds the pattern.
 bool Learner::takes(size_t slot, uint32_t message, const PlainPattern& pattern) const {
-    if (slot == kWholeSlot)
-        return plainMatch(searchedText(message).c_str(), searchedText(message).size(), pattern);
     const SlotStore& store = slots_[slot];
     int32_t span = store.spanOf[message];
     if (span < 0)
@@ -555,7 +553,7 @@ std::vector<SlotText> Learner::exclusionTexts(const std::vector<uint32_t>& other
     }
     std::vector<std::pair<SlotText, size_t>> ranked;
     for (auto& entry : counts)
-        if (!others.empty() ? entry.second.second == others.size() : true)
+        if (others.empty() || entry.second.second == others.size())
             ranked.push_back(std::move(entry.second));
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const std::pair<SlotText, size_t>& a, const std::pair<SlotText, size_t>& b) {
@@ -640,7 +638,7 @@ void Learner::separateByExclusion(FolderWork& work, Learning& learning) {
         std::vector<std::pair<size_t, size_t>> order;  // gain, index in rejected
         for (size_t r = 0; r < work.rejected.size(); ++r) {
             if (work.rejected[r].slot >= kLearnedHeaderCount)
-                continue;  // a named header's rule: its mail is found in the slot stores, not by reading every message
+                continue;  // named headers only: a header-block or body rule would be run over all the mail again
             size_t gain = gainOf(work.rejected[r]);
             if (gain >= least)
                 order.emplace_back(gain, r);
