@@ -603,23 +603,6 @@ TEST_F(SuggestInput, ExistingRulesRunFirstAndTheNumbersFollowThem) {
     EXPECT_NE(std::string::npos, out.find("(うち既存の規則で 1 通)")) << out;
 }
 
-namespace {
-
-// A rule the user already has, of two conditions under id 1, that takes none of the mail here.
-std::string existingTwoConditionRule() {
-    DistributeRule rule;
-    rule.searchTarget = NamedHeader;
-    copyString(rule.searchText, "nobody@none.jp");
-    copyString(rule.headerName, "From:");
-    copyString(rule.destFolder, "Main\\User002.box");
-    rule.conditions.resize(1);
-    copyString(rule.conditions[0].searchText, "x");
-    rule.conditionId = 1;
-    return "rule1=\"" + storedRuleValue(rule) + "\"";
-}
-
-}  // namespace
-
 // A sender's mail in one folder and its adverts in another: suggest gives the sender's rule with
 // the adverts' tag as a condition that must not hold, its condition lines under an id the rules
 // file does not use yet, and the whole reads back and sorts the mail it was learnt from.
@@ -634,7 +617,9 @@ TEST_F(SuggestInput, ASecondConditionIsPrintedWithItsOwnLinesAndProved) {
           "[Conditions]\nc1.1=\"2: [AD]: Subject::: 0: 0: 1\"",
           "規則1: ヘッダ「From:」の「shop@x.jp」、かつヘッダ「Subject:」の「[AD]」を含まない"},
          {}},
-        {{"[Rule]", existingTwoConditionRule(), "[Conditions]", "c1.1=\"0: x: : 0: 0: 0\"", "c2.1=\"0: y: : 0: 0: 0\""},
+        // A rule of two conditions under id 1 that takes none of this mail, and a stale id 2.
+        {{"[Rule]", "rule1=\"1073741970: nobody@none.jp: From::: 0: 0: Main2\\User002.box\"", "[Conditions]",
+          "c1.1=\"0: x: : 0: 0: 0\"", "c2.1=\"0: y: : 0: 0: 0\""},
          {"rule2=\"", "c3.1=\"2: [AD]: Subject::: 0: 0: 1\"", "規則2: ヘッダ「From:」の"},
          {"[Conditions]\n", "c1.1=\"2", "c2.1=\"2"}},
     };
