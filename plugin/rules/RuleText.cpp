@@ -109,14 +109,22 @@ bool unescapeField(const char* begin, const char* end, char* dst, size_t cap) {
     return true;
 }
 
+// Target, escaped text and header name, case and regex, each followed by the separator: what a
+// rule's value and a condition's value begin with.
+template <typename Searched>
+std::string formatLeadingFields(const Searched& searched) {
+    std::string value = std::to_string(searched.searchTarget);
+    value += ": ";
+    appendEscaped(value, searched.searchText, fieldLength(searched.searchText));
+    value += ": ";
+    appendEscaped(value, searched.headerName, fieldLength(searched.headerName));
+    value += searched.matchCase ? ": 1: " : ": 0: ";
+    value += searched.useRegex ? "1: " : "0: ";
+    return value;
+}
+
 std::string formatRuleValue(const DistributeRule& rule) {
-    std::string value = std::to_string(rule.searchTarget);
-    value += ": ";
-    appendEscaped(value, rule.searchText, fieldLength(rule.searchText));
-    value += ": ";
-    appendEscaped(value, rule.headerName, fieldLength(rule.headerName));
-    value += rule.matchCase ? ": 1: " : ": 0: ";
-    value += rule.useRegex ? "1: " : "0: ";
+    std::string value = formatLeadingFields(rule);
     value.append(rule.destFolder, fieldLength(rule.destFolder));
     return value;
 }
@@ -253,13 +261,7 @@ bool parseConditionKey(const char* key, uint32_t* id, unsigned* number) {
 }
 
 std::string formatConditionValue(const RuleCondition& condition) {
-    std::string value = std::to_string(condition.searchTarget);
-    value += ": ";
-    appendEscaped(value, condition.searchText, fieldLength(condition.searchText));
-    value += ": ";
-    appendEscaped(value, condition.headerName, fieldLength(condition.headerName));
-    value += condition.matchCase ? ": 1: " : ": 0: ";
-    value += condition.useRegex ? "1: " : "0: ";
+    std::string value = formatLeadingFields(condition);
     value += condition.negate ? "1" : "0";
     return value;
 }

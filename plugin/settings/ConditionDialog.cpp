@@ -11,6 +11,7 @@
 #include "plugin/rules/RuleMatching.h"
 #include "plugin/rules/RulesFile.h"
 #include "plugin/settings/RuleDialog.h"
+#include "plugin/settings/RuleListView.h"
 
 namespace corvane {
 
@@ -141,15 +142,8 @@ void insertConditionColumns(HWND list) {
         int width;
     } kColumns[] = {{"対象", 70}, {"文字列", 118}, {"含む/含まない", 90}};
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < 3; ++i) {
-        LVCOLUMNA column = {};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = kColumns[i].width;
-        column.pszText = const_cast<char*>(kColumns[i].header);
-        column.iSubItem = i;
-        SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    }
+    for (int i = 0; i < 3; ++i)
+        insertListColumn(list, i, kColumns[i].width, kColumns[i].header);
 }
 
 void fillConditionList(HWND list, const std::vector<RuleCondition>& conditions, int select) {

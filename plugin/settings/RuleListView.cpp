@@ -80,16 +80,19 @@ void drawCellImage(HIMAGELIST images, int image, HDC dc, RECT& cell) {
 
 }  // namespace
 
+void insertListColumn(HWND list, int index, int width, const char* title) {
+    LVCOLUMNA column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = width;
+    column.pszText = const_cast<char*>(title);
+    column.iSubItem = index;
+    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
+}
+
 void insertRuleColumns(HWND list) {
-    for (int i = 0; i < 3; ++i) {
-        LVCOLUMNA column = {};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = kColumns[i].width;
-        column.pszText = const_cast<char*>(kColumns[i].header);
-        column.iSubItem = i;
-        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
-    }
+    for (int i = 0; i < 3; ++i)
+        insertListColumn(list, i, kColumns[i].width, kColumns[i].header);
 }
 
 bool setRuleRow(HWND list, int index, const DistributeRule* rule) {

@@ -11,6 +11,8 @@ constexpr int kNoRow = -1;
 
 // Adds the three columns: target, search text, destination.
 void insertRuleColumns(HWND list);
+// Appends a left-aligned report column.
+void insertListColumn(HWND list, int index, int width, const char* title);
 
 // Writes the rule's texts (and the destination's icon) into row index, or into a new last
 // row when index is kNoRow. False only without a rule.

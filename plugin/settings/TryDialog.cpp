@@ -110,22 +110,12 @@ bool takeCopies(HWND editor, bool editMode, const DistributeRule& rule, TryDialo
     return true;
 }
 
-void insertColumn(HWND list, int index, int width, const char* title) {
-    LVCOLUMNA column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = width;
-    column.pszText = const_cast<char*>(title);
-    column.iSubItem = index;
-    SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&column));
-}
-
 void fillRows(HWND list, const RuleTry& run) {
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-    insertColumn(list, 0, 80, "キー");
-    insertColumn(list, 1, 170, "差出人");
-    insertColumn(list, 2, 250, "件名");
-    insertColumn(list, 3, 90, "先に取る規則");
+    insertListColumn(list, 0, 80, "キー");
+    insertListColumn(list, 1, 170, "差出人");
+    insertListColumn(list, 2, 250, "件名");
+    insertListColumn(list, 3, 90, "先に取る規則");
     const std::vector<TriedMessage>& rows = run.rows();
     for (size_t i = 0; i < rows.size(); ++i) {
         LVITEMA item = {};
