@@ -129,41 +129,39 @@ std::string formatRuleValue(const DistributeRule& rule) {
     return value;
 }
 
-bool parseRuleValue(const char* value, DistributeRule& out) {
-    DistributeRule rule;
+// Reads what formatLeadingFields writes; the start of the field after them, or null when a
+// separator is missing or a text does not fit.
+template <typename Searched>
+const char* parseLeadingFields(const char* value, Searched& out) {
+    static_assert(sizeof out.searchText == sizeof out.headerName, "both texts are read into one size");
     const char* p = value;
     const char* end = findFieldSeparator(p);
     if (!end)
-        return false;
-    rule.searchTarget = leadingInteger(p, end);
+        return nullptr;
+    out.searchTarget = leadingInteger(p, end);
+    char* texts[] = {out.searchText, out.headerName};
+    for (char* text : texts) {
+        p = end + 2;
+        end = findFieldSeparator(p);
+        if (!end || !unescapeField(p, end, text, sizeof out.searchText))
+            return nullptr;
+    }
+    uint8_t* flags[] = {&out.matchCase, &out.useRegex};
+    for (uint8_t* flag : flags) {
+        p = end + 2;
+        end = findFieldSeparator(p);
+        if (!end)
+            return nullptr;
+        *flag = leadingInteger(p, end) == 1;
+    }
+    return end + 2;
+}
 
-    p = end + 2;
-    end = findFieldSeparator(p);
-    if (!end || !unescapeField(p, end, rule.searchText, sizeof rule.searchText))
+bool parseRuleValue(const char* value, DistributeRule& out) {
+    DistributeRule rule;
+    const char* p = parseLeadingFields(value, rule);
+    if (!p || !copyBytes(rule.destFolder, p, static_cast<size_t>(destinationEnd(p) - p)))
         return false;
-
-    p = end + 2;
-    end = findFieldSeparator(p);
-    if (!end || !unescapeField(p, end, rule.headerName, sizeof rule.headerName))
-        return false;
-
-    p = end + 2;
-    end = findFieldSeparator(p);
-    if (!end)
-        return false;
-    rule.matchCase = leadingInteger(p, end) == 1;
-
-    p = end + 2;
-    end = findFieldSeparator(p);
-    if (!end)
-        return false;
-    rule.useRegex = leadingInteger(p, end) == 1;
-
-    p = end + 2;
-    end = destinationEnd(p);
-    if (!copyBytes(rule.destFolder, p, static_cast<size_t>(end - p)))
-        return false;
-
     finishLoadedRule(rule);
     out = rule;
     return true;
@@ -268,29 +266,10 @@ std::string formatConditionValue(const RuleCondition& condition) {
 
 bool parseConditionValue(const char* value, RuleCondition& out) {
     RuleCondition condition;
-    const char* p = value;
-    const char* end = findFieldSeparator(p);
-    if (!end)
+    const char* p = parseLeadingFields(value, condition);
+    if (!p || condition.searchTarget < WholeMessage || condition.searchTarget > NamedHeader)
         return false;
-    condition.searchTarget = leadingInteger(p, end);
-    if (condition.searchTarget < WholeMessage || condition.searchTarget > NamedHeader)
-        return false;
-    p = end + 2;
-    end = findFieldSeparator(p);
-    if (!end || !unescapeField(p, end, condition.searchText, sizeof condition.searchText))
-        return false;
-    p = end + 2;
-    end = findFieldSeparator(p);
-    if (!end || !unescapeField(p, end, condition.headerName, sizeof condition.headerName))
-        return false;
-    uint8_t* flags[] = {&condition.matchCase, &condition.useRegex, &condition.negate};
-    for (int i = 0; i < 3; ++i) {
-        p = end + 2;
-        end = i < 2 ? findFieldSeparator(p) : p + strlen(p);
-        if (!end)
-            return false;
-        *flags[i] = leadingInteger(p, end) == 1;
-    }
+    condition.negate = leadingInteger(p, p + strlen(p)) == 1;
     out = condition;
     return true;
 }

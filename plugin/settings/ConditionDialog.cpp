@@ -1,7 +1,6 @@
 #include "plugin/settings/ConditionDialog.h"
 
 #include <commctrl.h>
-#include <oniguruma.h>
 
 #include "plugin/common/ErrorBox.h"
 #include "plugin/common/ModalDialog.h"
@@ -16,8 +15,6 @@
 namespace corvane {
 
 namespace {
-
-constexpr int kInputBufferSize = 1023;
 
 // A condition's regular expression applies to every target, so only the header box follows
 // the target.
@@ -99,25 +96,13 @@ bool showConditionDialog(HWND editor, RuleCondition& condition, bool edit) {
 bool acceptConditionDialog(HWND dialog, RuleCondition& out) {
     RuleCondition condition;
     condition.searchTarget = checkedTarget(dialog);
-    char header[kInputBufferSize] = {};
-    GetDlgItemTextA(dialog, IDC_HEADER_NAME, header, sizeof header);
-    if (condition.searchTarget == NamedHeader && !header[0])
-        return refuse(dialog, "ヘッダ指定がありません");
-    copyString(condition.headerName, header);
-    char search[kInputBufferSize] = {};
-    GetDlgItemTextA(dialog, IDC_SEARCH_TEXT, search, sizeof search);
-    if (!search[0])
-        return refuse(dialog, "検索文字列がありません");
-    copyString(condition.searchText, search);
+    if (!readSearchTexts(dialog, condition.searchTarget, condition.headerName, condition.searchText))
+        return false;
     condition.matchCase = IsDlgButtonChecked(dialog, IDC_MATCH_CASE) == BST_CHECKED;
     condition.useRegex = IsDlgButtonChecked(dialog, IDC_REGEX) == BST_CHECKED;
     condition.negate = IsDlgButtonChecked(dialog, IDC_NEGATE) == BST_CHECKED;
-    if (condition.useRegex) {
-        OnigRegex compiled = compileRuleRegex(condition.searchText);
-        if (!compiled)
-            return refuse(dialog, "検索文字列が正規表現として正しくありません");
-        onig_free(compiled);
-    }
+    if (condition.useRegex && !regexAccepted(dialog, condition.searchText))
+        return false;
     if (!conditionStorable(condition))
         return refuse(dialog, "この振り分け条件は設定ファイルに正しく保存できないため指定できません");
     out = condition;

@@ -209,6 +209,27 @@ bool RuleDialog::onCommand(int id, int code) {
 
 }  // namespace
 
+bool readSearchTexts(HWND dialog, int32_t target, char (&header)[1024], char (&search)[1024]) {
+    char text[kInputBufferSize] = {};
+    GetDlgItemTextA(dialog, IDC_HEADER_NAME, text, sizeof text);
+    if (target == NamedHeader && !text[0])
+        return refuse(dialog, "ヘッダ指定がありません");
+    copyString(header, text);
+    GetDlgItemTextA(dialog, IDC_SEARCH_TEXT, text, sizeof text);
+    if (!text[0])
+        return refuse(dialog, "検索文字列がありません");
+    copyString(search, text);
+    return true;
+}
+
+bool regexAccepted(HWND dialog, const char* pattern) {
+    OnigRegex compiled = compileRuleRegex(pattern);
+    if (!compiled)
+        return refuse(dialog, "検索文字列が正規表現として正しくありません");
+    onig_free(compiled);
+    return true;
+}
+
 int checkedTarget(HWND dialog) {
     if (IsDlgButtonChecked(dialog, IDC_TARGET_WHOLE) == BST_CHECKED)
         return WholeMessage;
@@ -303,16 +324,8 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
         return false;
     DistributeRule rule;
     rule.searchTarget = checkedTarget(dialog);
-    char header[kInputBufferSize] = {};
-    GetDlgItemTextA(dialog, IDC_HEADER_NAME, header, sizeof header);
-    if (rule.searchTarget == NamedHeader && !header[0])
-        return refuse(dialog, "ヘッダ指定がありません");
-    copyString(rule.headerName, header);
-    char search[kInputBufferSize] = {};
-    GetDlgItemTextA(dialog, IDC_SEARCH_TEXT, search, sizeof search);
-    if (!search[0])
-        return refuse(dialog, "検索文字列がありません");
-    copyString(rule.searchText, search);
+    if (!readSearchTexts(dialog, rule.searchTarget, rule.headerName, rule.searchText))
+        return false;
     LRESULT selection = SendDlgItemMessageA(dialog, IDC_DEST_FOLDER, CB_GETCURSEL, 0, 0);
     if (selection < 0 || selection >= found.state->folderCount)
         return refuse(dialog, "移動先フォルダがありません");
@@ -323,12 +336,8 @@ bool acceptRuleDialog(HWND dialog, DistributeRule& out) {
     finishLoadedRule(rule);
     rule.matchCase = IsDlgButtonChecked(dialog, IDC_MATCH_CASE) == BST_CHECKED;
     rule.useRegex = IsDlgButtonChecked(dialog, IDC_REGEX) == BST_CHECKED;
-    if (searchesByRegex(rule)) {
-        OnigRegex compiled = compileRuleRegex(rule.searchText);
-        if (!compiled)
-            return refuse(dialog, "検索文字列が正規表現として正しくありません");
-        onig_free(compiled);
-    }
+    if (searchesByRegex(rule) && !regexAccepted(dialog, rule.searchText))
+        return false;
     rule.negate = IsDlgButtonChecked(dialog, IDC_NEGATE) == BST_CHECKED;
     rule.anyOf = IsDlgButtonChecked(dialog, IDC_ANY_CONDITION) == BST_CHECKED;
     if (const std::vector<RuleCondition>* conditions = workingConditions(dialog))

@@ -34,6 +34,12 @@ void fillHeaderNames(HWND dialog, const char* text);
 int checkedTarget(HWND dialog);
 int targetRadio(int target);
 
+// The editor's and the condition dialog's own checks, each showing its failure and returning
+// false: a named header needs a header name, every target a search text (both read into the
+// record's 1024 bytes), and an expression must compile.
+bool readSearchTexts(HWND dialog, int32_t target, char (&header)[1024], char (&search)[1024]);
+bool regexAccepted(HWND dialog, const char* pattern);
+
 // Validates the inputs and builds the rule, its further conditions included; shows the first failure and returns false.
 bool acceptRuleDialog(HWND dialog, DistributeRule& rule);
 

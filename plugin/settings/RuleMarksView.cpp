@@ -13,6 +13,7 @@
 #include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/resources/resource.h"
 #include "plugin/rules/RuleTry.h"
+#include "plugin/settings/FolderFiles.h"
 
 namespace corvane {
 
@@ -58,18 +59,14 @@ private:
     // How each rule fares on the messages of the folder that a run takes, read as a run reads them.
     bool tally() {
         MessageJudge judge(rules_, options_);
-        PathBuffer path;
-        char* list = formatMessageListPath(root_.c_str(), folder_.c_str(), path) ? readWholeFile(path) : nullptr;
-        FolderMessages messages = listFolderMessages(list, folder_);
-        freeText(list);
-        std::vector<char> buffer(kWorkBufferSize);
+        FolderMessages messages = readFolderMessages(root_, folder_);
+        MessageFileReader reader(root_);
         for (size_t i = 0; i < messages.entries.size(); ++i) {
             if (stopping_.load())
                 return false;
-            if (!judge.takes(messages.unread[i]) ||
-                !formatMessageFilePath(root_.c_str(), messages.entries[i].c_str(), path))
+            if (!judge.takes(messages.unread[i]))
                 continue;
-            if (const char* text = readFileStart(path, buffer.data()))
+            if (const char* text = reader.read(messages.entries[i]))
                 tallies_.add(judge.matchEach(text));
         }
         return !stopping_.load();

@@ -13,6 +13,7 @@
 #include "plugin/mailbox/MailboxPaths.h"
 #include "plugin/resources/resource.h"
 #include "plugin/run/RunFrame.h"
+#include "plugin/settings/FolderFiles.h"
 #include "plugin/settings/RuleDialog.h"
 #include "plugin/settings/RuleListView.h"
 #include "plugin/settings/RuleMarksView.h"
@@ -24,23 +25,6 @@ namespace {
 
 // The progress bar's range: a fraction of the folder, whatever its size.
 constexpr size_t kProgressRange = 1000;
-
-// One message read as a run reads it, at most 64 KB, into a buffer of the run's size.
-class MessageFileReader {
-public:
-    explicit MessageFileReader(const std::string& root) : root_(root), buffer_(kWorkBufferSize) {}
-
-    const char* read(const std::string& entry) {
-        PathBuffer path;
-        if (!formatMessageFilePath(root_.c_str(), entry.c_str(), path))
-            return nullptr;
-        return readFileStart(path, buffer_.data());
-    }
-
-private:
-    const std::string& root_;
-    std::vector<char> buffer_;
-};
 
 class TryRun final : public RunKind {
 public:
@@ -68,11 +52,7 @@ void TryRun::showProgress(RunWorker& worker, size_t done, size_t total) {
 }
 
 void TryRun::work(RunWorker& worker) {
-    PathBuffer path;
-    char* list = formatMessageListPath(data_.mailboxRoot.c_str(), data_.folder.c_str(), path) ? readWholeFile(path)
-                                                                                              : nullptr;
-    FolderMessages folder = listFolderMessages(list, data_.folder);
-    freeText(list);
+    FolderMessages folder = readFolderMessages(data_.mailboxRoot, data_.folder);
     std::unique_ptr<RuleTry> run(new RuleTry(data_.rules, data_.tried, data_.options));
     MessageFileReader reader(data_.mailboxRoot);
     size_t total = folder.entries.size();

@@ -27,24 +27,11 @@ std::string ruleLine(int target, bool negate, bool anyOf, unsigned count, const 
     return "rule1=\"" + std::to_string(encodeConditionMarker(marker)) + ": " + rest + ": Main\\User001.box\"";
 }
 
-struct LintCase {
-    const char* what;
-    Lines ini;
-    Lines problems;
-    Lines warnings;
-};
-
 class ConditionChecks : public MailboxTest {
 protected:
     ConditionChecks() {
         box.createAccount("Main", "I001OT");
         box.createUserFolder("Main", "001", "Bank");
-    }
-    void expectLint(const LintCase& c) {
-        box.writeRules("Main", c.ini);
-        LintResult result = lintAccount(root(), "Main");
-        EXPECT_EQ(c.problems, codes(result.findings.problems)) << c.what;
-        EXPECT_EQ(c.warnings, codes(result.findings.warnings)) << c.what;
     }
 };
 
@@ -52,61 +39,44 @@ protected:
 
 TEST_F(ConditionChecks, LintFindsConditionsThatCannotHoldTogetherAndBroadNegations) {
     const std::string from = "bank.example: From::: 0: 0";
-    const LintCase cases[] = {
-        {"two that can hold together",
-         {"[Rule]", ruleLine(2, false, false, 1, from), "[Conditions]", "c1.1=\"2: [AD]: Subject::: 0: 0: 1\""},
-         {},
-         {}},
-        {"the same text found and not found",
-         {"[Rule]", ruleLine(2, false, false, 1, from), "[Conditions]", "c1.1=\"2: BANK.example: from::: 0: 0: 1\""},
-         {"conditions-conflict 2 rule1"},
-         {}},
-        {"a found text holds the text that must not be",
-         {"[Rule]", ruleLine(2, false, false, 1, from), "[Conditions]", "c1.1=\"2: bank: From::: 0: 0: 1\""},
-         {"conditions-conflict 2 rule1"},
-         {}},
-        {"the same text on other targets can hold together",
-         {"[Rule]", ruleLine(2, false, false, 1, from), "[Conditions]", "c1.1=\"1: bank: : 0: 0: 1\""},
-         {},
-         {}},
-        {"two whole values that differ",
-         {"[Rule]", ruleLine(2, false, false, 1, "^a$: Subject::: 1: 0"), "[Conditions]",
-          "c1.1=\"2: ^A$: Subject::: 1: 0: 0\""},
-         {"conditions-conflict 2 rule1"},
-         {}},
-        {"in any of them, no conflict",
-         {"[Rule]", ruleLine(2, false, true, 1, from), "[Conditions]", "c1.1=\"2: bank: From::: 0: 0: 0\""},
-         {},
-         {}},
-        {"a negated text that every message holds",
-         {"[Rule]", ruleLine(0, false, false, 1, from), "[Conditions]", "c1.1=\"0: $: : 0: 0: 1\""},
-         {"never-matches 2 rule1"},
-         {}},
-        {"conditions whose keys are gone", {"[Rule]", ruleLine(2, false, false, 2, from), "[Conditions]",
-                                            "c1.1=\"2: x: Subject::: 0: 0: 1\""},
-         {"never-matches 2 rule1"},
-         {}},
-        {"a negated own condition alone", {"[Rule]", ruleLine(2, true, false, 0, from)}, {}, {"negation-broad 2 rule1"}},
-        {"any of, one negated",
-         {"[Rule]", ruleLine(2, false, true, 1, from), "[Conditions]", "c1.1=\"1: x: : 0: 0: 1\""},
-         {},
-         {"negation-broad 2 rule1"}},
-        {"a condition's expression that does not compile",
-         {"[Rule]", ruleLine(2, false, false, 1, from), "[Conditions]", "c1.1=\"2: (: Subject::: 0: 1: 0\""},
-         {"regex-error 2 rule1"},
-         {}},
+    const struct {
+        const char* what;
+        std::string rule;
+        const char* condition;  // c1.1, or null for no conditions section
+        Lines problems;
+        Lines warnings;
+    } cases[] = {
+        {"two that can hold together", ruleLine(2, false, false, 1, from), "2: [AD]: Subject::: 0: 0: 1", {}, {}},
+        {"the same text found and not found", ruleLine(2, false, false, 1, from), "2: BANK.example: from::: 0: 0: 1",
+         {"conditions-conflict 2 rule1"}, {}},
+        {"a found text holds the text that must not be", ruleLine(2, false, false, 1, from), "2: bank: From::: 0: 0: 1",
+         {"conditions-conflict 2 rule1"}, {}},
+        {"the same text on other targets", ruleLine(2, false, false, 1, from), "1: bank: : 0: 0: 1", {}, {}},
+        {"two whole values that differ", ruleLine(2, false, false, 1, "^a$: Subject::: 1: 0"), "2: ^A$: Subject::: 1: 0: 0",
+         {"conditions-conflict 2 rule1"}, {}},
+        {"in any of them, no conflict", ruleLine(2, false, true, 1, from), "2: bank: From::: 0: 0: 0", {}, {}},
+        {"a negated text every message holds", ruleLine(0, false, false, 1, from), "0: $: : 0: 0: 1", {"never-matches 2 rule1"}, {}},
+        {"conditions whose keys are gone", ruleLine(2, false, false, 2, from), "2: x: Subject::: 0: 0: 1", {"never-matches 2 rule1"}, {}},
+        {"a negated own condition alone", ruleLine(2, true, false, 0, from), nullptr, {}, {"negation-broad 2 rule1"}},
+        {"any of, one negated", ruleLine(2, false, true, 1, from), "1: x: : 0: 0: 1", {}, {"negation-broad 2 rule1"}},
+        {"a condition's regex that does not compile", ruleLine(2, false, false, 1, from), "2: (: Subject::: 0: 1: 0",
+         {"regex-error 2 rule1"}, {}},
     };
-    for (const LintCase& c : cases)
-        expectLint(c);
+    for (const auto& c : cases) {
+        Lines ini{"[Rule]", c.rule};
+        if (c.condition)
+            ini.insert(ini.end(), {"[Conditions]", "c1.1=\"" + std::string(c.condition) + "\""});
+        box.writeRules("Main", ini);
+        LintResult result = lintAccount(root(), "Main");
+        EXPECT_EQ(c.problems, codes(result.findings.problems)) << c.what;
+        EXPECT_EQ(c.warnings, codes(result.findings.warnings)) << c.what;
+    }
 }
 
 TEST_F(ConditionChecks, ExplainNamesTheConditionThatDecided) {
-    std::string statement = box.addMessage(
-        "Main\\Inbox.box", MailboxBuilder::message({"From: info@bank.example", "Subject: statement"}, "balance\r\n"));
-    std::string advert = box.addMessage(
-        "Main\\Inbox.box", MailboxBuilder::message({"From: info@bank.example", "Subject: [AD] offers"}, "buy\r\n"));
-    std::string other = box.addMessage(
-        "Main\\Inbox.box", MailboxBuilder::message({"From: pal@friend.example", "Subject: hi"}, "hi\r\n"));
+    auto add = [&](const char* from, const char* subject) {
+        return box.addMessage("Main\\Inbox.box", MailboxBuilder::message({from, subject}, "body\r\n"));
+    };
     box.writeRules("Main", {"[Rule]", ruleLine(2, false, false, 1, "bank.example: From::: 0: 0"), "[Conditions]",
                             "c1.1=\"2: [AD]: Subject::: 0: 0: 1\""});
     const struct {
@@ -115,9 +85,9 @@ TEST_F(ConditionChecks, ExplainNamesTheConditionThatDecided) {
         int decidedBy;
         const char* line;
     } cases[] = {
-        {statement, true, 1, "決め手: 条件 2「[AD]」が満たされました"},
-        {advert, false, 1, "決め手: 条件 2「[AD]」が満たされません"},
-        {other, false, 0, "決め手: 条件 1「bank.example」が満たされません"},
+        {add("From: info@bank.example", "Subject: statement"), true, 1, "決め手: 条件 2「[AD]」が満たされました"},
+        {add("From: info@bank.example", "Subject: [AD] offers"), false, 1, "決め手: 条件 2「[AD]」が満たされません"},
+        {add("From: pal@friend.example", "Subject: hi"), false, 0, "決め手: 条件 1「bank.example」が満たされません"},
     };
     for (const auto& c : cases) {
         ExplainResult result = explainEntry(root(), c.entry);

@@ -266,6 +266,20 @@ std::vector<std::pair<int, Lines>> senderAndAdverts(int adverts, int count, int 
     return out;
 }
 
+// Where the suggested rules, read back as the plug-in reads the rules file, send each message.
+std::vector<int> sortedBy(const Learning& learning, const LearnInput& input) {
+    std::vector<int> to = destinationsOf({}, suggestionLines(learning, 1), input.folders, input.messages);
+    EXPECT_EQ(input.messages.size(), to.size());
+    to.resize(input.messages.size(), -1);
+    return to;
+}
+
+void expectClash(const Learning& learning, const std::string& name) {
+    ASSERT_FALSE(learning.folders[0].unseparated.empty()) << name;
+    EXPECT_EQ(UnseparatedReason::Clash, unseparatedReason(learning.folders[0], learning.folders[0].unseparated[0]))
+        << name;
+}
+
 }  // namespace
 
 // A folder one condition cannot separate gets its best rule with one further condition that must
@@ -294,9 +308,7 @@ TEST(LearningExclusion, ASecondConditionSeparatesWhatOneCannot) {
             input.messages.push_back({mail(m.second), m.first});
         Learning learning = learnRules(input);
         EXPECT_EQ(c.expectedRules, rulesOf(learning)) << c.name;
-        // Read back as the plug-in reads the rules file, no rule takes mail of another folder.
-        std::vector<int> to = destinationsOf({}, suggestionLines(learning, 1), input.folders, input.messages);
-        ASSERT_EQ(input.messages.size(), to.size()) << c.name;
+        std::vector<int> to = sortedBy(learning, input);  // no rule takes mail of another folder
         int inboxTaken = 0;
         for (size_t m = 0; m < to.size(); ++m) {
             int folder = input.messages[m].folder;
@@ -304,11 +316,8 @@ TEST(LearningExclusion, ASecondConditionSeparatesWhatOneCannot) {
             EXPECT_TRUE(folder < 0 || to[m] == -1 || to[m] == folder) << c.name << ": message " << m;
         }
         EXPECT_EQ(c.inboxTaken, inboxTaken) << c.name;
-        if (c.expectedRules.empty()) {
-            ASSERT_FALSE(learning.folders[0].unseparated.empty()) << c.name;
-            EXPECT_EQ(UnseparatedReason::Clash, unseparatedReason(learning.folders[0], learning.folders[0].unseparated[0]))
-                << c.name;
-        }
+        if (c.expectedRules.empty())
+            expectClash(learning, c.name);
     }
 }
 
@@ -556,31 +565,17 @@ LearnInput senderWithInbox(int read, int unread) {
 TEST(LearningInbox, ReadMailKeepsARuleOutOnlyAboveItsShare) {
     struct Case {
         int read, unread;
-        Lines rules;
-    } cases[] = {
-        {0, 0, {"From: boss@corp.example -> Main\\User001.box"}},
-        {1, 0, {"From: boss@corp.example -> Main\\User001.box"}},
-        {8, 0, {"From: boss@corp.example -> Main\\User001.box"}},  // exactly half
-        {9, 0, {}},
-        {20, 0, {}},
-        {0, 20, {"From: boss@corp.example -> Main\\User001.box"}},
-        {8, 20, {"From: boss@corp.example -> Main\\User001.box"}},
-        {9, 20, {}},
-    };
+        bool rule;
+    } cases[] = {{1, 0, true}, {8, 0, true} /* exactly half */, {9, 0, false}, {0, 20, true}, {8, 20, true}, {9, 20, false}};
     for (const Case& c : cases) {
         LearnInput input = senderWithInbox(c.read, c.unread);
         Learning learning = learnRules(input);
         std::string name = std::to_string(c.read) + " read, " + std::to_string(c.unread) + " unread";
-        EXPECT_EQ(c.rules, rulesOf(learning)) << name;
-        std::vector<int> to = destinationsOf({}, suggestionLines(learning, 1), input.folders, input.messages);
-        ASSERT_EQ(input.messages.size(), to.size());
-        EXPECT_EQ(-1, to[to.size() - 1]) << name << ": personal mail stays";
-        EXPECT_EQ(-1, to[to.size() - 2]) << name << ": personal mail stays";
-        if (c.rules.empty()) {
-            ASSERT_FALSE(learning.folders[0].unseparated.empty()) << name;
-            EXPECT_EQ(UnseparatedReason::Clash, unseparatedReason(learning.folders[0], learning.folders[0].unseparated[0]))
-                << name;
-        }
+        EXPECT_EQ(c.rule ? Lines{"From: boss@corp.example -> Main\\User001.box"} : Lines{}, rulesOf(learning)) << name;
+        std::vector<int> to = sortedBy(learning, input);
+        EXPECT_EQ((std::vector<int>{-1, -1}), std::vector<int>(to.end() - 2, to.end())) << name << ": personal mail stays";
+        if (!c.rule)
+            expectClash(learning, name);
     }
 }
 
@@ -604,22 +599,9 @@ TEST(LearningInbox, NewestThirdWaitingInTheInboxIsSortedExactly) {
                                  "From: Science < -> Main\\User006.box", "From: Science Weekly -> Main\\User007.box",
                                  "To: announce@lists.example.org -> Main\\User003.box"})
             EXPECT_NE(rules.end(), std::find(rules.begin(), rules.end(), rule)) << rule << (unread ? " unread" : " read");
-        std::vector<int> to = destinationsOf({}, suggestionLines(learning, 1), input.folders, input.messages);
-        ASSERT_EQ(input.messages.size(), to.size());
-        int moved = 0, correct = 0, filed = 0;
-        for (size_t m = 0; m < to.size(); ++m) {
-            if (box.input.messages[m].folder < 0) {
-                EXPECT_EQ(-1, to[m]) << m << ": mail of no folder is never taken";
-            }
-            if (!waiting[m])
-                continue;
-            ++filed;
-            moved += to[m] != -1;
-            correct += to[m] != -1 && to[m] == box.input.messages[m].folder;
-        }
-        EXPECT_EQ(filed, moved) << (unread ? "unread" : "read");
-        EXPECT_EQ(filed, correct) << (unread ? "unread" : "read");
-        std::cout << "[ figures  ] newest third waiting " << (unread ? "unread" : "read") << ": " << correct << " of "
-                  << filed << " sorted, " << moved << " moved, " << rules.size() << " rules\n";
+        std::vector<int> to = sortedBy(learning, input);
+        for (size_t m = 0; m < to.size(); ++m)  // waiting mail to its folder, mail of no folder left
+            EXPECT_TRUE((!waiting[m] && box.input.messages[m].folder >= 0) || to[m] == box.input.messages[m].folder)
+                << m << (unread ? " unread" : " read") << " to " << to[m];
     }
 }

@@ -46,8 +46,6 @@ const char kStatement[] = "From: info@bank.example\r\nSubject: Order 1234 statem
 const char kFriend[] = "From: pal@friend.example\r\nSubject: Order pizza?\r\n\r\nhungry\r\n";
 const char kNoSubject[] = "From: pal@friend.example\r\n\r\nno subject here\r\n";
 
-// ---- matching -------------------------------------------------------------------------------
-
 struct MatchCase {
     const char* what;
     DistributeRule rule;
@@ -73,30 +71,25 @@ TEST(RuleConditions, CombineLeftToRightAndStopWhenKnown) {
     RuleCondition notAd = conditionOf(NamedHeader, "[AD]", true, false, "Subject:");
     RuleCondition order = conditionOf(NamedHeader, "^Order [0-9]+", false, true, "Subject:");
     RuleCondition inBody = conditionOf(WholeMessage, "balance", false);
+    RuleCondition matchCase = conditionOf(WholeMessage, "BALANCE", false, false, "", true);
+    const DistributeRule adRegex = makeRule(HeaderBlock, "Subject: \\[AD\\]", false, true);
     const MatchCase cases[] = {
-        {"all: the bank without adverts", ruleWith(bank, false, false, {notAd}), kStatement, true, 1},
+        {"all: bank without adverts", ruleWith(bank, false, false, {notAd}), kStatement, true, 1},
         {"all: an advert fails the second", ruleWith(bank, false, false, {notAd}), kBank, false, 1},
         {"all: another sender fails the first", ruleWith(bank, false, false, {notAd}), kFriend, false, 0},
-        {"all: a regex on a named header", ruleWith(bank, false, false, {order}), kStatement, true, 1},
+        {"all: regex on a named header", ruleWith(bank, false, false, {order}), kStatement, true, 1},
         {"regex on a named header, no number", ruleWith(bank, false, false, {order}), kBank, false, 1},
         {"all three, the last decides", ruleWith(bank, false, false, {notAd, inBody}), kStatement, true, 2},
         {"any: the first holds, no more tried", ruleWith(subject, false, true, {inBody}), kBank, true, 0},
         {"any: the second holds", ruleWith(subject, false, true, {inBody}), kStatement, true, 1},
         {"any: none holds", ruleWith(subject, false, true, {inBody}), kFriend, false, 1},
         {"negated own: not from the bank", ruleWith(bank, true, false, {}), kFriend, true, 0},
-        {"negated own: from the bank", ruleWith(bank, true, false, {}), kBank, false, 0},
         {"negated missing field holds", ruleWith(subject, true, false, {}), kNoSubject, true, 0},
         {"missing field does not hold", ruleWith(subject, false, true, {order}), kNoSubject, false, 1},
-        {"negated regex on Subject", ruleWith(makeRule(HeaderBlock, "Subject: \\[AD\\]", false, true), true, false, {}),
-         kStatement, true, 0},
-        {"negated regex on Subject, an advert", ruleWith(makeRule(HeaderBlock, "Subject: \\[AD\\]", false, true), true,
-                                                          false, {}),
-         kBank, false, 0},
-        {"unknown own target never matches", ruleWith(makeRule(7, "x", false), true, true, {inBody}), kStatement, false,
-         0},
-        {"case kept in a further condition", ruleWith(bank, false, false, {conditionOf(WholeMessage, "BALANCE", false,
-                                                                                       false, "", true)}),
-         kStatement, false, 1},
+        {"negated regex on Subject", ruleWith(adRegex, true, false, {}), kStatement, true, 0},
+        {"negated regex on Subject, an advert", ruleWith(adRegex, true, false, {}), kBank, false, 0},
+        {"unknown own target never matches", ruleWith(makeRule(7, "x", false), true, true, {inBody}), kStatement, false, 0},
+        {"case kept in a further condition", ruleWith(bank, false, false, {matchCase}), kStatement, false, 1},
     };
     for (const MatchCase& c : cases) {
         expectMatch(c, false);
@@ -108,10 +101,8 @@ TEST(RuleConditions, FurtherConditionsMatchDecodedTextWhenAsked) {
     const char message[] = "From: a@b.example\r\nSubject: =?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=\r\n\r\nx\r\n";
     DistributeRule rule = ruleWith(makeRule(NamedHeader, "a@b", false, false, "From:"), false, false,
                                    {conditionOf(NamedHeader, "\x89\xef\x8b\x63", false, false, "Subject:")});
-    const MatchCase raw = {"raw: the encoded word is not the text", rule, message, false, 1};
-    const MatchCase decoded = {"decoded: the Subject reads as the word", rule, message, true, 1};
-    expectMatch(raw, false);
-    expectMatch(decoded, true);
+    expectMatch({"raw: the encoded word is not the text", rule, message, false, 1}, false);
+    expectMatch({"decoded: the Subject reads as the word", rule, message, true, 1}, true);
 }
 
 TEST(RuleConditions, RegexesOfFurtherConditionsCompileOncePerRunAndAreFreed) {
@@ -129,44 +120,35 @@ TEST(RuleConditions, RegexesOfFurtherConditionsCompileOncePerRunAndAreFreed) {
 }
 
 // A random rule list of up to eight conditions a rule, over texts that the messages share.
-class RandomRules {
-public:
-    explicit RandomRules(unsigned seed) : random_(seed) {}
-    unsigned pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(random_); }
-
+struct RandomRules {
+    static constexpr const char* kHeaders[] = {"From:", "To:", "Subject:", "X-Tag:"};
+    static constexpr const char* kWords[] = {"bank", "Bank", "order", "AD", "pal", "a", ""};
+    static constexpr const char* kRegexes[] = {"^b", "[Oo]rder", "AD$", "\\r\\n\\r\\n", "(", "a|pal"};
+    std::mt19937 random;
+    unsigned pick(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(random); }
+    const char* word() { return kWords[pick(6)]; }
+    const char* header() { return kHeaders[pick(4)]; }
+    std::string pattern() {
+        return pick(3) == 0 ? kRegexes[pick(6)] : (pick(4) ? "" : "^") + std::string(kWords[pick(7)]) + (pick(4) ? "" : "$");
+    }
     std::string message() {
         std::string text;
-        for (const char* header : kHeaders)
-            if (pick(4) != 0)
-                text += std::string(header) + " " + word() + " " + word() + "\r\n";
+        for (const char* name : kHeaders)
+            text += pick(4) ? std::string(name) + " " + word() + " " + word() + "\r\n" : "";
         return text + "\r\n" + word() + " " + word() + "\r\n";
     }
     DistributeRule rule() {
         DistributeRule r = makeRule(static_cast<int>(pick(3)), pattern(), pick(2) == 1, pick(3) == 0, header());
         std::vector<RuleCondition> more(pick(8));
         for (RuleCondition& c : more)
-            c = conditionOf(static_cast<int>(pick(3)), pattern().c_str(), pick(2) == 1, pick(3) == 0, header(),
-                            pick(2) == 1);
+            c = conditionOf(static_cast<int>(pick(3)), pattern().c_str(), pick(2), pick(3) == 0, header(), pick(2));
         return ruleWith(r, pick(2) == 1, pick(2) == 1, more);
     }
-
-private:
-    static constexpr const char* kHeaders[] = {"From:", "To:", "Subject:", "X-Tag:"};
-    static constexpr const char* kWords[] = {"bank", "Bank", "order", "AD", "pal", "a", ""};
-    static constexpr const char* kRegexes[] = {"^b", "[Oo]rder", "AD$", "\\r\\n\\r\\n", "(", "a|pal"};
-    const char* word() { return kWords[pick(6)]; }
-    const char* header() { return kHeaders[pick(4)]; }
-    std::string pattern() {
-        if (pick(3) == 0)
-            return kRegexes[pick(6)];
-        return std::string(pick(4) == 0 ? "^" : "") + kWords[pick(7)] + (pick(4) == 0 ? "$" : "");
-    }
-    std::mt19937 random_;
 };
 
 TEST(RuleConditions, AgreeWithAPlainReferenceOverRandomConditionSets) {
     for (unsigned seed = 1; seed <= 40; ++seed) {
-        RandomRules make(seed);
+        RandomRules make{std::mt19937(seed)};
         RuleList rules;
         for (unsigned i = 0, n = 1 + make.pick(6); i < n; ++i)
             rules.push_back(make.rule());
@@ -182,8 +164,6 @@ TEST(RuleConditions, AgreeWithAPlainReferenceOverRandomConditionSets) {
     }
 }
 
-// ---- the rules file ---------------------------------------------------------------------------
-
 // A private-profile file in memory: keys found without regard to case, values read without the
 // double quotes that enclose them, as the system's functions do.
 class MemoryProfile : public ProfileStore {
@@ -193,32 +173,26 @@ public:
         return value && !value->empty() ? static_cast<unsigned>(atoi(value->c_str())) : defaultValue;
     }
     std::string readString(const char* section, const char* key, size_t bufferSize, size_t* length) const override {
-        const std::string* found = find(section, key);
-        std::string value = found ? *found : "";
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-            value = value.substr(1, value.size() - 2);
-        value = value.substr(0, bufferSize - 1);
-        *length = value.size();
-        return value;
+        std::string value = find(section, key) ? *find(section, key) : "";
+        bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+        value = quoted ? value.substr(1, value.size() - 2) : value;
+        *length = std::min(value.size(), bufferSize - 1);
+        return value.substr(0, *length);
     }
     void writeString(const char* section, const char* key, const char* value) override {
         auto& keys = sections_[section];
         auto at = std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return compareNoCase(k.first.c_str(), key) == 0; });
-        if (!value) {
-            if (at != keys.end())
-                keys.erase(at);
-        } else if (at != keys.end()) {
+        if (at != keys.end() && !value)
+            keys.erase(at);
+        else if (at != keys.end())
             at->second = value;
-        } else {
+        else if (value)
             keys.emplace_back(key, value);
-        }
     }
     std::vector<std::string> keyNames(const char* section) const override {
         std::vector<std::string> names;
-        auto found = sections_.find(section);
-        if (found != sections_.end())
-            for (const auto& k : found->second)
-                names.push_back(k.first);
+        for (const auto& k : sections_.count(section) ? sections_.at(section) : Keys())
+            names.push_back(k.first);
         return names;
     }
     std::string dump() const {
@@ -230,29 +204,32 @@ public:
         }
         return out;
     }
+    std::string rule(int n) const {
+        size_t length = 0;
+        return readString("Rule", ("rule" + std::to_string(n)).c_str(), kRuleValueBufferSize, &length);
+    }
 
 private:
+    typedef std::vector<std::pair<std::string, std::string>> Keys;
     const std::string* find(const char* section, const char* key) const {
+        static const Keys none;
         auto found = sections_.find(section);
-        if (found == sections_.end())
-            return nullptr;
-        for (const auto& k : found->second)
+        for (const auto& k : found == sections_.end() ? none : found->second)
             if (compareNoCase(k.first.c_str(), key) == 0)
                 return &k.second;
         return nullptr;
     }
-    std::map<std::string, std::vector<std::pair<std::string, std::string>>> sections_;
+    std::map<std::string, Keys> sections_;
 };
 
-bool always(const DistributeRule&) {
-    return true;
+void dropRuleKeys(MemoryProfile& file, size_t from, int oldCount) {
+    for (int n = static_cast<int>(from); n <= oldCount; ++n)
+        file.writeString("Rule", ("rule" + std::to_string(n)).c_str(), nullptr);
 }
 
 // What this release's window does when it closes: the rules, the surplus keys, the stale conditions.
 void saveAsThisRelease(MemoryProfile& file, const RuleList& rules, int oldCount) {
-    int written = writeRuleKeys(file, rules, rules.size(), always);
-    for (int n = written + 1; n <= oldCount; ++n)
-        file.writeString("Rule", ("rule" + std::to_string(n)).c_str(), nullptr);
+    dropRuleKeys(file, writeRuleKeys(file, rules, rules.size(), [](const DistributeRule&) { return true; }) + 1, oldCount);
     deleteStaleConditions(file);
 }
 
@@ -266,35 +243,25 @@ RuleList loadAsThisRelease(const MemoryProfile& file) {
 // one-condition form until one is missing or does not parse, and writes them back the same way.
 RuleList loadAsEarlierRelease(const MemoryProfile& file) {
     RuleList rules;
-    for (int n = 1;; ++n) {
-        size_t length = 0;
-        std::string value = file.readString("Rule", ("rule" + std::to_string(n)).c_str(), kRuleValueBufferSize, &length);
-        DistributeRule rule;
-        if (length == 0 || !parseRuleValue(value.c_str(), rule))
-            return rules;
+    for (DistributeRule rule; !file.rule(rules.size() + 1).empty() && parseRuleValue(file.rule(rules.size() + 1).c_str(), rule);)
         rules.push_back(rule);
-    }
+    return rules;
 }
 
 void saveAsEarlierRelease(MemoryProfile& file, const RuleList& rules, int oldCount) {
     for (size_t i = 0; i < rules.size(); ++i)
         file.writeString("Rule", ("rule" + std::to_string(i + 1)).c_str(), ("\"" + formatRuleValue(rules[i]) + "\"").c_str());
-    for (int n = static_cast<int>(rules.size()) + 1; n <= oldCount; ++n)
-        file.writeString("Rule", ("rule" + std::to_string(n)).c_str(), nullptr);
+    dropRuleKeys(file, rules.size() + 1, oldCount);
 }
 
-// A rule as one line of text, every condition included, for comparing lists.
-std::string describe(const DistributeRule& rule) {
-    std::string text = formatRuleValue(rule) + (rule.negate ? " not" : "") + (rule.anyOf ? " any" : " all");
-    for (const RuleCondition& c : rule.conditions)
-        text += " | " + formatConditionValue(c);
-    return text;
-}
-
+// Each rule as one line of text, every condition included, for comparing lists.
 std::vector<std::string> describeAll(const RuleList& rules) {
     std::vector<std::string> lines;
-    for (const DistributeRule& rule : rules)
-        lines.push_back(describe(rule));
+    for (const DistributeRule& rule : rules) {
+        lines.push_back(formatRuleValue(rule) + (rule.negate ? " not" : "") + (rule.anyOf ? " any" : " all"));
+        for (const RuleCondition& c : rule.conditions)
+            lines.back() += " | " + formatConditionValue(c);
+    }
     return lines;
 }
 
@@ -310,18 +277,13 @@ RuleList sampleRules() {
     };
 }
 
-TEST(RuleConditionsFile, OneConditionRulesAreWrittenAsAlways) {
-    RuleList rules{sampleRules()[0], sampleRules()[4]};
+TEST(RuleConditionsFile, OneConditionRulesAreWrittenAsAlwaysAndEveryConditionReadsBack) {
     MemoryProfile file;
-    saveAsThisRelease(file, rules, 0);
+    saveAsThisRelease(file, {sampleRules()[0], sampleRules()[4]}, 0);
     EXPECT_EQ("[Rule]\nrule1=\"2: [list-a]: Subject::: 0: 0: Main\\User003.box\"\n"
               "rule2=\"0: pal: : 1: 0: Main\\User005.box\"\n",
               file.dump());
-}
-
-TEST(RuleConditionsFile, EveryConditionReadsBack) {
-    MemoryProfile file;
-    saveAsThisRelease(file, sampleRules(), 0);
+    saveAsThisRelease(file, sampleRules(), 2);
     RuleList back = loadAsThisRelease(file);
     EXPECT_EQ(describeAll(sampleRules()), describeAll(back));
     // Saved again unchanged, the file stays the same: the ids travel with the rules.
@@ -335,14 +297,10 @@ TEST(RuleConditionsFile, AnEarlierReleaseNeverMatchesThemAndReadsOn) {
     saveAsThisRelease(file, sampleRules(), 0);
     RuleList earlier = loadAsEarlierRelease(file);
     ASSERT_EQ(5u, earlier.size());
-    const struct {
-        size_t rule;
-        bool single;
-    } cases[] = {{0, true}, {1, false}, {2, false}, {3, false}, {4, true}};
-    for (const auto& c : cases) {
-        bool known = earlier[c.rule].searchTarget >= WholeMessage && earlier[c.rule].searchTarget <= NamedHeader;
-        EXPECT_EQ(c.single, known) << c.rule;
-        EXPECT_STREQ(sampleRules()[c.rule].destFolder, earlier[c.rule].destFolder) << c.rule;
+    const bool single[] = {true, false, false, false, true};
+    for (size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(single[i], earlier[i].searchTarget >= WholeMessage && earlier[i].searchTarget <= NamedHeader) << i;
+        EXPECT_STREQ(sampleRules()[i].destFolder, earlier[i].destFolder) << i;
     }
     // Messages every condition rule would take fall through to the one-condition rules after them.
     EXPECT_EQ(-1, findMatchingRule(RuleList(earlier.begin(), earlier.begin() + 4), kStatement));
@@ -352,14 +310,14 @@ TEST(RuleConditionsFile, AnEarlierReleaseNeverMatchesThemAndReadsOn) {
 TEST(RuleConditionsFile, AfterAnEarlierReleaseReordersAndDeletesEveryConditionComesBack) {
     MemoryProfile file;
     saveAsThisRelease(file, sampleRules(), 0);
-    RuleList earlier = loadAsEarlierRelease(file);
     // The earlier release moves the last rule to the top and deletes the second.
-    std::rotate(earlier.begin(), earlier.end() - 1, earlier.end());
-    earlier.erase(earlier.begin() + 2);
-    saveAsEarlierRelease(file, earlier, 5);
-    RuleList expected = sampleRules();
-    std::rotate(expected.begin(), expected.end() - 1, expected.end());
-    expected.erase(expected.begin() + 2);
+    auto edit = [](RuleList rules) {
+        std::rotate(rules.begin(), rules.end() - 1, rules.end());
+        rules.erase(rules.begin() + 2);
+        return rules;
+    };
+    saveAsEarlierRelease(file, edit(loadAsEarlierRelease(file)), 5);
+    RuleList expected = edit(sampleRules());
     RuleList back = loadAsThisRelease(file);
     EXPECT_EQ(describeAll(expected), describeAll(back));
     // This release's next save drops the keys of the deleted rule and nothing else.
@@ -369,20 +327,15 @@ TEST(RuleConditionsFile, AfterAnEarlierReleaseReordersAndDeletesEveryConditionCo
 }
 
 TEST(RuleConditionsFile, KeysNeverGoStaleWhenRulesMoveOrGo) {
-    struct Step {
+    const struct {
         const char* what;
         std::vector<size_t> order;  // indexes into sampleRules()
         size_t conditionKeys;
-    };
-    const Step steps[] = {
-        {"all", {0, 1, 2, 3, 4}, 3},
-        {"reversed", {4, 3, 2, 1, 0}, 3},
-        {"the two-condition rule gone", {4, 2, 1, 0}, 1},
-        {"only one-condition rules", {4, 0}, 0},
-    };
+    } steps[] = {{"all", {0, 1, 2, 3, 4}, 3}, {"reversed", {4, 3, 2, 1, 0}, 3},
+                 {"the two-condition rule gone", {4, 2, 1, 0}, 1}, {"only one-condition rules", {4, 0}, 0}};
     MemoryProfile file;
     int count = 0;
-    for (const Step& step : steps) {
+    for (const auto& step : steps) {
         RuleList loaded = loadAsThisRelease(file);
         RuleList rules;
         for (size_t index : step.order)
@@ -400,21 +353,15 @@ TEST(RuleConditionsFile, KeysNeverGoStaleWhenRulesMoveOrGo) {
 }
 
 TEST(RuleConditionsFile, DamagedConditionKeysLeaveARuleThatNeverMatches) {
-    struct Damage {
+    const struct {
         const char* what;
-        const char* key;
-        const char* value;  // null: the key removed
-    };
-    const Damage cases[] = {
-        {"missing", "c1.1", nullptr},
-        {"empty", "c1.1", "\"\""},
-        {"unknown target", "c1.1", "\"5: x: : 0: 0: 0\""},
-        {"no separators", "c1.1", "\"2 [AD] Subject: 0 0 1\""},
-    };
-    for (const Damage& c : cases) {
+        const char* value;  // of c1.1; null: the key removed
+    } cases[] = {{"missing", nullptr}, {"empty", "\"\""}, {"unknown target", "\"5: x: : 0: 0: 0\""},
+                 {"no separators", "\"2 [AD] Subject: 0 0 1\""}};
+    for (const auto& c : cases) {
         MemoryProfile file;
         saveAsThisRelease(file, {sampleRules()[1], sampleRules()[4]}, 0);
-        file.writeString(kConditionSection, c.key, c.value);
+        file.writeString(kConditionSection, "c1.1", c.value);
         RuleList back = loadAsThisRelease(file);
         ASSERT_EQ(2u, back.size()) << c.what;
         EXPECT_TRUE(back[0].conditions.empty()) << c.what;
@@ -422,8 +369,7 @@ TEST(RuleConditionsFile, DamagedConditionKeysLeaveARuleThatNeverMatches) {
         // Kept and written back unchanged.
         std::string value = storedRuleValue(back[0]);
         saveAsThisRelease(file, back, 2);
-        size_t length = 0;
-        EXPECT_EQ(value, file.readString("Rule", "rule1", kRuleValueBufferSize, &length)) << c.what;
+        EXPECT_EQ(value, file.rule(1)) << c.what;
     }
 }
 
@@ -432,19 +378,17 @@ TEST(RuleConditionsFile, IdsStayUniqueAndClearOfKeysInTheFile) {
     // A rule key the list does not reach (rule4 is missing) still names id 1.
     DistributeRule stray = sampleRules()[1];
     stray.conditionId = 1;
-    writeRuleKeys(file, {stray}, 1, always);
-    size_t length = 0;
-    file.writeString("Rule", "rule5", ("\"" + file.readString("Rule", "rule1", 8192, &length) + "\"").c_str());
+    writeRuleKeys(file, {stray}, 1, [](const DistributeRule&) { return true; });
+    file.writeString("Rule", "rule5", ("\"" + file.rule(1) + "\"").c_str());
     RuleList twins{sampleRules()[1], sampleRules()[3], sampleRules()[3]};
     twins[1].conditionId = twins[2].conditionId = 7;
     saveAsThisRelease(file, twins, 1);
     RuleList back = loadAsThisRelease(file);
     ASSERT_EQ(3u, back.size());
-    std::vector<uint32_t> ids{back[0].conditionId, back[1].conditionId, back[2].conditionId};
-    EXPECT_EQ(7u, ids[1]);
-    EXPECT_NE(ids[1], ids[2]);
-    EXPECT_NE(1u, ids[0]);
-    EXPECT_NE(1u, ids[2]);
+    EXPECT_EQ(7u, back[1].conditionId);
+    EXPECT_NE(7u, back[2].conditionId);
+    EXPECT_NE(1u, back[0].conditionId);
+    EXPECT_NE(1u, back[2].conditionId);
     EXPECT_EQ(describeAll(twins), describeAll(back));
 }
 
@@ -458,8 +402,6 @@ TEST(RuleConditionsFile, MarkersAndKeysAreTold) {
                   {encodeConditionMarker({NamedHeader, true, true, 7, kMaxConditionId}), true}};
     for (const auto& v : values)
         EXPECT_EQ(v.isMarker, decodeConditionMarker(v.value, marker)) << v.value;
-    uint32_t id = 0;
-    unsigned number = 0;
     const struct {
         const char* key;
         bool valid;
@@ -468,27 +410,24 @@ TEST(RuleConditionsFile, MarkersAndKeysAreTold) {
     } keys[] = {{"c12.3", true, 12, 3}, {"C1.1", true, 1, 1}, {"c.1", false, 0, 0}, {"c1.", false, 0, 0},
                 {"c1.2x", false, 0, 0}, {"d1.1", false, 0, 0}, {"c1234567890.1", false, 0, 0}};
     for (const auto& k : keys) {
-        id = 0;
-        number = 0;
+        uint32_t id = 0;
+        unsigned number = 0;
         EXPECT_EQ(k.valid, parseConditionKey(k.key, &id, &number)) << k.key;
         EXPECT_EQ(k.id * 100 + k.number, id * 100 + number) << k.key;
     }
 }
 
 TEST(RuleConditionsFile, RulesThatCannotBeStoredAreRefused) {
-    DistributeRule eight = sampleRules()[1];
-    eight.conditions.assign(8, conditionOf(WholeMessage, "x", false));
-    DistributeRule unknownTarget = ruleWith(makeRule(5, "x", false), true, false, {});
-    DistributeRule lineBreak = ruleWith(makeRule(WholeMessage, "x", false), false, false,
-                                        {conditionOf(WholeMessage, "a\r\nb", false)});
-    DistributeRule seven = sampleRules()[1];
-    seven.conditions.assign(7, conditionOf(WholeMessage, "x: y", false));
+    const DistributeRule bank = sampleRules()[1];
     const struct {
         const char* what;
         DistributeRule rule;
         bool fits;
-    } cases[] = {{"eight further conditions", eight, false}, {"unknown own target, negated", unknownTarget, false},
-                 {"a line break", lineBreak, false}, {"seven", seven, true}};
+    } cases[] = {
+        {"eight further conditions", ruleWith(bank, false, false, std::vector<RuleCondition>(8, conditionOf(0, "x", false))), false},
+        {"unknown own target, negated", ruleWith(makeRule(5, "x", false), true, false, {}), false},
+        {"a line break", ruleWith(makeRule(WholeMessage, "x", false), false, false, {conditionOf(0, "a\r\nb", false)}), false},
+        {"seven", ruleWith(bank, false, false, std::vector<RuleCondition>(7, conditionOf(0, "x: y", false))), true}};
     for (const auto& c : cases)
         EXPECT_EQ(c.fits, ruleFitsRecord(c.rule)) << c.what;
 }

@@ -53,14 +53,18 @@ TEST(RuleMarks, EachKindOfFaultAlone) {
          RuleFault::DestinationGone},
         {"trash is there", rule(WholeMessage, "invoice", false, "Main\\Trash.box"), false, nullptr, RuleFault::None},
         {"expression does not compile", rule(HeaderBlock, "(a", true), false, nullptr, RuleFault::RegexError},
+        {"unclosed bracket", rule(WholeMessage, "[", true), false, nullptr, RuleFault::RegexError},
+        {"expression that compiles", rule(WholeMessage, "a|b", true), false, nullptr, RuleFault::None},
+        {"plain text is no expression", rule(WholeMessage, "(a", false), false, nullptr, RuleFault::None},
         {"named header never compiles", rule(NamedHeader, "(a", true), false, nullptr, RuleFault::None},
         {"non-ASCII without decoding", rule(NamedHeader, "会議", false), false, nullptr, RuleFault::RawBytesOnly},
         {"non-ASCII with decoding", rule(NamedHeader, "会議", false), true, nullptr, RuleFault::None},
-        {"no folder looked at", rule(WholeMessage, "invoice", false), false, nullptr, RuleFault::None},
         {"matched nothing in the folder", rule(WholeMessage, "invoice", false), false, &taken, RuleFault::None},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(c.fault, faultOf(c.r, c.decodeMime, c.tallies)) << c.name;
+        EXPECT_EQ(c.fault == RuleFault::RegexError, !ruleRegexError(c.r).empty()) << c.name;
+    }
 }
 
 TEST(RuleMarks, GravestFaultFirstAndTheReasonSaysIt) {
@@ -109,17 +113,4 @@ TEST(RuleMarks, TalliesCountMatchesAndDecisions) {
         }
         EXPECT_FALSE(tallies.shadowed(3)) << c.name;
     }
-}
-
-TEST(RuleMarks, RegexErrorsAreOnigurumasOwnWords) {
-    struct Case {
-        DistributeRule r;
-        bool error;
-    } cases[] = {
-        {rule(WholeMessage, "(a", true), true},   {rule(WholeMessage, "[", true), true},
-        {rule(WholeMessage, "a|b", true), false}, {rule(WholeMessage, "(a", false), false},
-        {rule(NamedHeader, "(a", true), false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.error, !ruleRegexError(c.r).empty()) << c.r.searchText << " " << c.r.searchTarget;
 }

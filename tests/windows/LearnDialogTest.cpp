@@ -5,8 +5,6 @@
 #include "SettingsDriver.h"
 #include "SortingFixture.h"
 
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -15,6 +13,8 @@
 
 using namespace sorting;
 using testing_support::drive;
+using testing_support::seenCaption;
+using testing_support::threadCount;
 using testing_support::LearnDriver;
 using testing_support::SheetDriver;
 using Rows = std::vector<std::string>;
@@ -38,18 +38,29 @@ std::string list(int n) {
 std::string mother(int n) { return mail("From: mother@family.example\r\nTo: me@home.example\r\n", n); }
 std::string pal(int n) { return mail("From: friend@pal.example\r\nTo: me@home.example\r\n", n); }
 
-DWORD threadCount() {
-    DWORD count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snapshot);
-    return count;
-}
+// Selects the whole inbox and sorts it by Alt+L, which must move expected as the preview of the
+// saved rules predicts.
+class LearnTest : public SortingTest {
+protected:
+    void sortInboxAsPredicted(const std::map<std::string, std::string>& expected) {
+        Rows entries;
+        for (const std::string& key : mailbox().messageKeys(kInbox))
+            entries.push_back(std::string(kInbox) + "\\" + key);
+        select(entries);
+        corvane::PreviewResult preview = corvane::previewFolder(mailbox().root(), kInbox, false);
+        distribute();
+        std::map<std::string, std::string> moved, predicted;
+        for (const standin::MoveRequest& move : host.moves)
+            moved[move.entry] = move.folder;
+        for (const corvane::MessageVerdict& verdict : preview.messages)
+            if (verdict.outcome == corvane::Outcome::Moves)
+                predicted[verdict.entry] = verdict.destination;
+        EXPECT_EQ(expected, moved);
+        EXPECT_EQ(predicted, moved);
+    }
+};
 
-class LearnDialog : public SortingTest {
+class LearnDialog : public LearnTest {
 protected:
     void SetUp() override {
         SortingTest::SetUp();
@@ -78,13 +89,8 @@ protected:
                 robot.push(drive(progress));
             }
             if (learnt)
-                robot.push(drive([&](HWND dialog) {
-                    learnt(LearnDriver{dialog});
-                    if (IsWindowVisible(dialog)) {
-                        ADD_FAILURE() << "the learning dialog is still open";
-                        LearnDriver{dialog}.cancel();
-                    }
-                }));
+                robot.push(testing_support::driveToEnd([&](HWND dialog) { learnt(LearnDriver{dialog}); },
+                                                       [](HWND dialog) { LearnDriver{dialog}.cancel(); }));
             sheet.learnFromFiledMail();
             if (sheetRows)
                 *sheetRows = sheet.rows();
@@ -115,13 +121,6 @@ protected:
 
 std::string withoutCount(const std::string& row) {
     return row.substr(0, row.rfind('|'));
-}
-
-bool seenCaption(const std::vector<standin::SeenDialog>& seen, const std::string& caption) {
-    for (const standin::SeenDialog& dialog : seen)
-        if (dialog.caption == caption)
-            return true;
-    return false;
 }
 
 }  // namespace
@@ -160,20 +159,7 @@ TEST_F(LearnDialog, CheckedProposalsJoinTheRulesAndSortNewMailAsThePreviewPredic
     std::string toWork = mailbox().addMessage(kInbox, boss(40));
     std::string toLists = mailbox().addMessage(kInbox, list(41));
     mailbox().addMessage(kInbox, mother(42));
-    Rows entries;
-    for (const std::string& key : mailbox().messageKeys(kInbox))
-        entries.push_back(std::string(kInbox) + "\\" + key);
-    select(entries);
-    corvane::PreviewResult preview = corvane::previewFolder(mailbox().root(), kInbox, false);
-    distribute();
-    std::map<std::string, std::string> moved, predicted;
-    for (const standin::MoveRequest& move : host.moves)
-        moved[move.entry] = move.folder;
-    for (const corvane::MessageVerdict& verdict : preview.messages)
-        if (verdict.outcome == corvane::Outcome::Moves)
-            predicted[verdict.entry] = verdict.destination;
-    EXPECT_EQ((std::map<std::string, std::string>{{toWork, kWork}, {toLists, kLists}}), moved);
-    EXPECT_EQ(predicted, moved);
+    sortInboxAsPredicted({{toWork, kWork}, {toLists, kLists}});
 }
 
 // Unread inbox mail never keeps a rule out; box 1001, unsaved, says whether the row counts it.
@@ -255,7 +241,7 @@ namespace {
 
 // A new user's mailbox: a list known by its List-Id and one sender, eight of each filed, and
 // three new messages of those kinds waiting in the inbox.
-class LearnWaitingMail : public SortingTest {
+class LearnWaitingMail : public LearnTest {
 protected:
     void SetUp() override {
         SortingTest::SetUp();
@@ -289,20 +275,7 @@ protected:
         host.closeFolderWindow(window_);  // the sheet's rules are saved as the window closes
         resetRun();
         openFolder(kInbox);
-        Rows entries;
-        for (const std::string& key : mailbox().messageKeys(kInbox))
-            entries.push_back(std::string(kInbox) + "\\" + key);
-        select(entries);
-        corvane::PreviewResult preview = corvane::previewFolder(mailbox().root(), kInbox, false);
-        distribute();
-        std::map<std::string, std::string> moved, predicted;
-        for (const standin::MoveRequest& move : host.moves)
-            moved[move.entry] = move.folder;
-        for (const corvane::MessageVerdict& verdict : preview.messages)
-            if (verdict.outcome == corvane::Outcome::Moves)
-                predicted[verdict.entry] = verdict.destination;
-        EXPECT_EQ(expected, moved);
-        EXPECT_EQ(predicted, moved);
+        sortInboxAsPredicted(expected);
     }
 
     void learnAndSort(bool unreadMail, bool waitingUnread) {

@@ -9,6 +9,7 @@
 #include "SettingsDriver.h"
 
 using namespace sorting;
+using testing_support::ConditionInput;
 using testing_support::drive;
 using testing_support::EditorDriver;
 using testing_support::SheetDriver;
@@ -20,14 +21,22 @@ const char kStatement[] = "From: info@bank.example\r\nSubject: Order 1234 statem
 const char kAdvert[] = "From: info@bank.example\r\nSubject: [AD] Summer offers\r\n\r\nbuy now\r\n";
 const char kFriend[] = "From: pal@friend.example\r\nSubject: [AD] from a friend\r\n\r\nURGENT: lunch?\r\n";
 
-// What a condition dialog gets: the target radio, header, text and the three check boxes.
-struct ConditionInput {
-    int radio;
-    const char* header;
-    const char* text;
-    bool negate;
-    bool regex;
+// A rule of two conditions, all or any of them, made, saved, read back and sorting the three messages.
+struct TwoConditions {
+    ConditionInput own;
+    bool any;
+    const char* folder;
+    ConditionInput further;
+    const char* condition;
+    const char* row;
+    Rows sorted;
 };
+const TwoConditions kOneNegated{{IDC_TARGET_NAMED, "From:", "bank.example", false, false}, false, "Work",
+                                {IDC_TARGET_NAMED, "Subject:", "[AD]", true, false}, "Subject:|[AD]|含まない",
+                                "From:|bank.example ほか 1 件(すべて)|Work", {kWork, kInbox, kInbox}};
+const TwoConditions kAnyOf{{IDC_TARGET_NAMED, "Subject:", "statement", false, false}, true, "Lists",
+                           {IDC_TARGET_WHOLE, "", "^URGENT:", false, true}, "すべて|^URGENT:|含む",
+                           "Subject:|statement ほか 1 件(いずれか)|Lists", {kLists, kInbox, kLists}};
 
 class RuleConditions : public SortingTest {
 protected:
@@ -42,28 +51,27 @@ protected:
         return plugin.APCSetup(window_);
     }
     void nextDialog(std::function<void(const EditorDriver&)> body) {
-        robot.push(drive([this, body](HWND dialog) {
-            body(EditorDriver{dialog});
-            if (IsWindowVisible(dialog)) {
-                ADD_FAILURE() << "the dialog is still open, after " << (robot.seen().empty() ? "" : robot.seen().back().text);
-                EditorDriver{dialog}.cancel();
-            }
-        }));
-    }
-    static void fill(const EditorDriver& dialog, const ConditionInput& input) {
-        dialog.target(input.radio);
-        dialog.header(input.header);
-        dialog.search(input.text);
-        dialog.check(IDC_NEGATE, input.negate);
-        dialog.check(IDC_REGEX, input.regex);
+        robot.push(testing_support::driveToEnd([body](HWND dialog) { body(EditorDriver{dialog}); },
+                                               [](HWND dialog) { EditorDriver{dialog}.cancel(); }));
     }
     // Adds a further condition through the condition dialog.
     void addCondition(const EditorDriver& editor, const ConditionInput& input) {
         nextDialog([input](const EditorDriver& dialog) {
-            fill(dialog, input);
+            dialog.fill(input);
             dialog.ok();
         });
         editor.click(IDC_CONDITION_ADD);
+    }
+    // Makes a new rule in the editor with edit, gives the rules page's rows and closes the sheet with OK.
+    Rows newRule(std::function<void(const EditorDriver&)> edit) {
+        Rows rows;
+        runSheet([&](const SheetDriver& sheet) {
+            nextDialog(edit);
+            sheet.click(IDC_RULE_NEW);
+            rows = sheet.rows();
+            sheet.ok();
+        });
+        return rows;
     }
     // OK in a dialog that must refuse with message (null: accept).
     void expectRefusal(const EditorDriver& dialog, const char* message) {
@@ -101,6 +109,7 @@ protected:
                         folders.push_back(folder);
         return folders;
     }
+    void makeAndSort(const TwoConditions* c);
     std::string fileKey(const char* section, const char* key) {
         char value[2048] = {};
         GetPrivateProfileStringA(section, key, "<none>", value, sizeof value,
@@ -111,70 +120,47 @@ protected:
 
 }  // namespace
 
-TEST_F(RuleConditions, TwoConditionsOneNegatedSavedReloadedSortAsMeant) {
+void RuleConditions::makeAndSort(const TwoConditions* c) {
     openFolder(kInbox);
-    runSheet([this](const SheetDriver& sheet) {
-        nextDialog([this](const EditorDriver& editor) {
-            EXPECT_TRUE(editor.checked(IDC_ALL_CONDITIONS));
-            EXPECT_FALSE(editor.checked(IDC_NEGATE));
-            EXPECT_EQ(Rows{}, editor.conditions());
-            fill(editor, {IDC_TARGET_NAMED, "From:", "bank.example", false, false});
-            editor.folder("Work");
-            addCondition(editor, {IDC_TARGET_NAMED, "Subject:", "[AD]", true, false});
-            EXPECT_EQ((Rows{"Subject:|[AD]|含まない"}), editor.conditions());
-            editor.ok();
-        });
-        sheet.click(IDC_RULE_NEW);
-        EXPECT_EQ((Rows{"From:|bank.example ほか 1 件(すべて)|Work"}), sheet.rows());
-        sheet.ok();
+    Rows rows = newRule([&](const EditorDriver& editor) {
+        EXPECT_TRUE(editor.checked(IDC_ALL_CONDITIONS));
+        EXPECT_FALSE(editor.checked(IDC_NEGATE));
+        EXPECT_EQ(Rows{}, editor.conditions());
+        editor.fill(c->own);
+        editor.folder(c->folder);
+        editor.check(IDC_ALL_CONDITIONS, !c->any);
+        editor.check(IDC_ANY_CONDITION, c->any);
+        addCondition(editor, c->further);
+        EXPECT_EQ(Rows{c->condition}, editor.conditions());
+        editor.ok();
     });
+    EXPECT_EQ(Rows{c->row}, rows);
     reopen();
-    EXPECT_EQ((Rows{kWork, kInbox, kInbox}), sortThree());
-    // The earlier one-condition reader sees a target it never matches; the condition has its key.
-    EXPECT_GT(atoll(fileKey("Rule", "rule1").c_str()), 2);
-    EXPECT_EQ("2: [AD]: Subject::: 0: 0: 1", fileKey("Conditions", "c1.1"));
+    EXPECT_EQ(c->sorted, sortThree());
+    if (!c->any) {
+        // The earlier one-condition reader sees a target it never matches; the condition has its key.
+        EXPECT_GT(atoll(fileKey("Rule", "rule1").c_str()), 2);
+        EXPECT_EQ("2: [AD]: Subject::: 0: 0: 1", fileKey("Conditions", "c1.1"));
+    }
 }
 
-TEST_F(RuleConditions, AnyOfTakesMailThatEitherConditionFinds) {
-    openFolder(kInbox);
-    runSheet([this](const SheetDriver& sheet) {
-        nextDialog([this](const EditorDriver& editor) {
-            fill(editor, {IDC_TARGET_NAMED, "Subject:", "statement", false, false});
-            editor.folder("Lists");
-            editor.check(IDC_ALL_CONDITIONS, false);
-            editor.check(IDC_ANY_CONDITION, true);
-            addCondition(editor, {IDC_TARGET_WHOLE, "", "^URGENT:", false, true});
-            EXPECT_EQ((Rows{"すべて|^URGENT:|含む"}), editor.conditions());
-            editor.ok();
-        });
-        sheet.click(IDC_RULE_NEW);
-        EXPECT_EQ((Rows{"Subject:|statement ほか 1 件(いずれか)|Lists"}), sheet.rows());
-        sheet.ok();
-    });
-    reopen();
-    EXPECT_EQ((Rows{kLists, kInbox, kLists}), sortThree());
-}
+TEST_F(RuleConditions, TwoConditionsOneNegatedSavedReloadedSortAsMeant) { makeAndSort(&kOneNegated); }
+TEST_F(RuleConditions, AnyOfTakesMailThatEitherConditionFinds) { makeAndSort(&kAnyOf); }
 
 TEST_F(RuleConditions, NegatedOwnConditionWithARegexOnSubject) {
     openFolder(kInbox);
-    runSheet([this](const SheetDriver& sheet) {
-        nextDialog([](const EditorDriver& editor) {
-            fill(editor, {IDC_TARGET_HEADER_BLOCK, "", "^Subject: \\[AD\\]", true, true});
-            editor.folder("Family");
-            editor.ok();
-        });
-        sheet.click(IDC_RULE_NEW);
-        EXPECT_EQ((Rows{"ヘッダ部|^Subject: \\[AD\\] (含まない)|Family"}), sheet.rows());
-        sheet.ok();
-    });
+    EXPECT_EQ((Rows{"ヘッダ部|^Subject: \\[AD\\] (含まない)|Family"}), newRule([](const EditorDriver& editor) {
+                  editor.fill({IDC_TARGET_HEADER_BLOCK, "", "^Subject: \\[AD\\]", true, true});
+                  editor.folder("Family");
+                  editor.ok();
+              }));
     reopen();
     EXPECT_EQ((Rows{kFamily, kInbox, kInbox}), sortThree());
     // Opened again, the editor shows the rule as it was made.
     runSheet([this](const SheetDriver& sheet) {
         nextDialog([](const EditorDriver& editor) {
-            EXPECT_TRUE(editor.checked(IDC_NEGATE));
-            EXPECT_TRUE(editor.checked(IDC_TARGET_HEADER_BLOCK));
-            EXPECT_TRUE(editor.checked(IDC_REGEX));
+            for (int id : {IDC_NEGATE, IDC_TARGET_HEADER_BLOCK, IDC_REGEX})
+                EXPECT_TRUE(editor.checked(id)) << id;
             editor.cancel();
         });
         sheet.select(0);
@@ -185,53 +171,49 @@ TEST_F(RuleConditions, NegatedOwnConditionWithARegexOnSubject) {
 
 TEST_F(RuleConditions, ConditionDialogChecksInTheEditorsOrderAndConditionsAreEditedAndDeleted) {
     openFolder(kInbox);
-    runSheet([this](const SheetDriver& sheet) {
-        nextDialog([this](const EditorDriver& editor) {
-            fill(editor, {IDC_TARGET_NAMED, "From:", "bank.example", false, false});
-            editor.folder("Work");
-            nextDialog([this](const EditorDriver& dialog) {
-                EXPECT_TRUE(dialog.checked(IDC_TARGET_NAMED));
-                EXPECT_TRUE(dialog.enabled(IDC_REGEX)) << "a condition's expression applies to every target";
-                expectRefusal(dialog, "ヘッダ指定がありません");
-                dialog.header("Subject:");
-                expectRefusal(dialog, "検索文字列がありません");
-                dialog.search("(");
-                dialog.check(IDC_REGEX, true);
-                expectRefusal(dialog, "検索文字列が正規表現として正しくありません");
-                dialog.search("^Order [0-9]+");
-                expectRefusal(dialog, nullptr);
-            });
-            editor.click(IDC_CONDITION_ADD);
-            addCondition(editor, {IDC_TARGET_WHOLE, "", "balance", true, false});
-            EXPECT_EQ((Rows{"Subject:|^Order [0-9]+|含む", "すべて|balance|含まない"}), editor.conditions());
-
-            editor.click(IDC_CONDITION_EDIT);  // nothing selected: nothing opens
-            editor.selectCondition(1);
-            nextDialog([](const EditorDriver& dialog) {
-                EXPECT_EQ("balance", dialog.text(IDC_SEARCH_TEXT));
-                EXPECT_TRUE(dialog.checked(IDC_NEGATE));
-                EXPECT_TRUE(dialog.checked(IDC_TARGET_WHOLE));
-                EXPECT_FALSE(dialog.enabled(IDC_HEADER_NAME));
-                dialog.search("changed");
-                dialog.cancel();
-            });
-            editor.click(IDC_CONDITION_EDIT);
-            EXPECT_EQ("すべて|balance|含まない", editor.conditions()[1]) << "Cancel keeps the condition";
-            nextDialog([](const EditorDriver& dialog) {
-                dialog.search("adverts");
-                dialog.check(IDC_NEGATE, false);
-                dialog.ok();
-            });
-            editor.click(IDC_CONDITION_EDIT);
-            EXPECT_EQ((Rows{"Subject:|^Order [0-9]+|含む", "すべて|adverts|含む"}), editor.conditions());
-            editor.click(IDC_CONDITION_DELETE);
-            EXPECT_EQ((Rows{"Subject:|^Order [0-9]+|含む"}), editor.conditions());
-            editor.ok();
+    Rows rows = newRule([this](const EditorDriver& editor) {
+        editor.fill({IDC_TARGET_NAMED, "From:", "bank.example", false, false});
+        editor.folder("Work");
+        nextDialog([this](const EditorDriver& dialog) {
+            EXPECT_TRUE(dialog.checked(IDC_TARGET_NAMED));
+            EXPECT_TRUE(dialog.enabled(IDC_REGEX)) << "a condition's expression applies to every target";
+            expectRefusal(dialog, "ヘッダ指定がありません");
+            dialog.header("Subject:");
+            expectRefusal(dialog, "検索文字列がありません");
+            dialog.search("(");
+            dialog.check(IDC_REGEX, true);
+            expectRefusal(dialog, "検索文字列が正規表現として正しくありません");
+            dialog.search("^Order [0-9]+");
+            expectRefusal(dialog, nullptr);
         });
-        sheet.click(IDC_RULE_NEW);
-        EXPECT_EQ((Rows{"From:|bank.example ほか 1 件(すべて)|Work"}), sheet.rows());
-        sheet.ok();
+        editor.click(IDC_CONDITION_ADD);
+        addCondition(editor, {IDC_TARGET_WHOLE, "", "balance", true, false});
+        EXPECT_EQ((Rows{"Subject:|^Order [0-9]+|含む", "すべて|balance|含まない"}), editor.conditions());
+
+        editor.click(IDC_CONDITION_EDIT);  // nothing selected: nothing opens
+        editor.selectCondition(1);
+        nextDialog([](const EditorDriver& dialog) {
+            EXPECT_EQ("balance", dialog.text(IDC_SEARCH_TEXT));
+            EXPECT_TRUE(dialog.checked(IDC_NEGATE));
+            EXPECT_TRUE(dialog.checked(IDC_TARGET_WHOLE));
+            EXPECT_FALSE(dialog.enabled(IDC_HEADER_NAME));
+            dialog.search("changed");
+            dialog.cancel();
+        });
+        editor.click(IDC_CONDITION_EDIT);
+        EXPECT_EQ("すべて|balance|含まない", editor.conditions()[1]) << "Cancel keeps the condition";
+        nextDialog([](const EditorDriver& dialog) {
+            dialog.search("adverts");
+            dialog.check(IDC_NEGATE, false);
+            dialog.ok();
+        });
+        editor.click(IDC_CONDITION_EDIT);
+        EXPECT_EQ((Rows{"Subject:|^Order [0-9]+|含む", "すべて|adverts|含む"}), editor.conditions());
+        editor.click(IDC_CONDITION_DELETE);
+        EXPECT_EQ((Rows{"Subject:|^Order [0-9]+|含む"}), editor.conditions());
+        editor.ok();
     });
+    EXPECT_EQ((Rows{"From:|bank.example ほか 1 件(すべて)|Work"}), rows);
     reopen();
     EXPECT_EQ((Rows{kWork, kInbox, kInbox}), sortThree());
     EXPECT_EQ("<none>", fileKey("Conditions", "c1.2"));
@@ -239,21 +221,16 @@ TEST_F(RuleConditions, ConditionDialogChecksInTheEditorsOrderAndConditionsAreEdi
 
 TEST_F(RuleConditions, SevenFurtherConditionsAreTheMost) {
     openFolder(kInbox);
-    runSheet([this](const SheetDriver& sheet) {
-        nextDialog([this](const EditorDriver& editor) {
-            for (int i = 0; i < 7; ++i)
-                addCondition(editor, {IDC_TARGET_WHOLE, "", "x", false, false});
-            EXPECT_EQ(7u, editor.conditions().size());
-            EXPECT_FALSE(editor.enabled(IDC_CONDITION_ADD));
-            editor.selectCondition(6);
-            editor.click(IDC_CONDITION_DELETE);
-            EXPECT_TRUE(editor.enabled(IDC_CONDITION_ADD));
-            editor.cancel();
-        });
-        sheet.click(IDC_RULE_NEW);
-        EXPECT_EQ(Rows{}, sheet.rows());
-        sheet.cancel();
-    });
+    EXPECT_EQ(Rows{}, newRule([this](const EditorDriver& editor) {
+                  for (int i = 0; i < 7; ++i)
+                      addCondition(editor, {IDC_TARGET_WHOLE, "", "x", false, false});
+                  EXPECT_EQ(7u, editor.conditions().size());
+                  EXPECT_FALSE(editor.enabled(IDC_CONDITION_ADD));
+                  editor.selectCondition(6);
+                  editor.click(IDC_CONDITION_DELETE);
+                  EXPECT_TRUE(editor.enabled(IDC_CONDITION_ADD));
+                  editor.cancel();
+              }));
 }
 
 // The file through the system's profile functions: an earlier release, which reads rule1, rule2,

@@ -1,6 +1,10 @@
 #include "SettingsDriver.h"
 
+#include <tlhelp32.h>
+
 #include <map>
+
+#include <gtest/gtest.h>
 
 #include "plugin/resources/resource.h"
 #include "plugin/settings/RuleMarksView.h"
@@ -282,6 +286,44 @@ void LearnDriver::add() const {
 
 void LearnDriver::cancel() const {
     sendClick(dialog, IDCANCEL);
+}
+
+standin::DialogRobot::Answer driveToEnd(std::function<void(HWND)> body, std::function<void(HWND)> close) {
+    return drive([body, close](HWND dialog) {
+        body(dialog);
+        if (IsWindowVisible(dialog)) {
+            char caption[256] = {};
+            GetWindowTextA(dialog, caption, sizeof caption);
+            ADD_FAILURE() << "the dialog is still open: " << caption;
+            close(dialog);
+        }
+    });
+}
+
+DWORD threadCount() {
+    DWORD count = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+bool seenCaption(const std::vector<standin::SeenDialog>& seen, const std::string& caption) {
+    for (const standin::SeenDialog& dialog : seen)
+        if (dialog.caption == caption)
+            return true;
+    return false;
+}
+
+void EditorDriver::fill(const ConditionInput& input) const {
+    target(input.radio);
+    header(input.header);
+    search(input.text);
+    check(IDC_NEGATE, input.negate);
+    check(IDC_REGEX, input.regex);
 }
 
 }  // namespace testing_support

@@ -17,6 +17,22 @@ namespace testing_support {
 
 standin::DialogRobot::Answer drive(std::function<void(HWND)> body);
 
+// As drive, and a dialog the body leaves open is a failure that close then ends.
+standin::DialogRobot::Answer driveToEnd(std::function<void(HWND)> body, std::function<void(HWND)> close);
+
+// The threads of this process, and whether a dialog of the caption showed.
+DWORD threadCount();
+bool seenCaption(const std::vector<standin::SeenDialog>& seen, const std::string& caption);
+
+// What a condition dialog (or the editor's own condition) gets: the target radio, header, text and two boxes.
+struct ConditionInput {
+    int radio;
+    const char* header;
+    const char* text;
+    bool negate;
+    bool regex;
+};
+
 struct SheetDriver {
     HWND sheet = nullptr;
 
@@ -64,6 +80,7 @@ struct EditorDriver {
     std::vector<std::string> conditions() const;
     void selectCondition(int row) const;
     std::string text(int id) const;
+    void fill(const ConditionInput& input) const;
 };
 
 // The learning dialog's proposals list: check boxes and the rows as the rules page shows them.

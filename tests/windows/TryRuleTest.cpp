@@ -5,12 +5,12 @@
 #include "SettingsDriver.h"
 #include "SortingFixture.h"
 
-#include <tlhelp32.h>
-
 #include <functional>
 
 using namespace sorting;
 using testing_support::drive;
+using testing_support::seenCaption;
+using testing_support::threadCount;
 using testing_support::EditorDriver;
 using testing_support::SheetDriver;
 using testing_support::TryDriver;
@@ -24,24 +24,6 @@ const char kEncodedMeeting[] = "=?ISO-2022-JP?B?GyRCMnE1RBsoQg==?=";
 
 std::string mail(const std::string& from, const std::string& subject) {
     return "From: " + from + "\r\nTo: me@home.example\r\nSubject: " + subject + "\r\n\r\nbody\r\n";
-}
-
-DWORD threadCount() {
-    DWORD count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snapshot);
-    return count;
-}
-
-bool seenCaption(const std::vector<standin::SeenDialog>& seen, const std::string& caption) {
-    for (const standin::SeenDialog& dialog : seen)
-        if (dialog.caption == caption)
-            return true;
-    return false;
 }
 
 class TryRule : public SortingTest {
@@ -84,13 +66,8 @@ protected:
                     robot.push(drive(progress));
                 }
                 if (tried)
-                    robot.push(drive([&](HWND dialog) {
-                        tried(TryDriver{dialog});
-                        if (IsWindowVisible(dialog)) {
-                            ADD_FAILURE() << "the try dialog is still open";
-                            TryDriver{dialog}.close();
-                        }
-                    }));
+                    robot.push(testing_support::driveToEnd([&](HWND dialog) { tried(TryDriver{dialog}); },
+                                                           [](HWND dialog) { TryDriver{dialog}.close(); }));
                 editor.tryRule();
                 editor.cancel();
             }));
@@ -164,12 +141,8 @@ TEST_F(TryRule, ARuleOfSeveralConditionsIsTriedAsTypedAndExplainedByCondition) {
     openFolder(kInbox);
     auto notReport = [this](const EditorDriver& editor) {
         robot.push(drive([](HWND dialog) {
-            EditorDriver condition{dialog};
-            condition.target(IDC_TARGET_NAMED);
-            condition.header("Subject:");
-            condition.search("report B");
-            condition.check(IDC_NEGATE, true);
-            condition.ok();
+            EditorDriver{dialog}.fill({IDC_TARGET_NAMED, "Subject:", "report B", true, false});
+            EditorDriver{dialog}.ok();
         }));
         editor.click(IDC_CONDITION_ADD);
     };
